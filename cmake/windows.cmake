@@ -1,0 +1,45 @@
+# Cross build: the plug-in DLL and the Windows test program that loads it.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+enable_language(RC)
+
+# One file for the user to copy: the runtime is linked in, so the DLL imports
+# only system DLLs.
+set(KESTRIN_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+file(GLOB KESTRIN_RESOURCES CONFIGURE_DEPENDS src/resources/*.rc)
+add_library(mKestrinUser SHARED
+  ${KESTRIN_CORE_SOURCES} ${KESTRIN_WIN32_SOURCES} ${KESTRIN_RESOURCES}
+  ${CMAKE_SOURCE_DIR}/src/mKestrinUser.def)
+set_target_properties(mKestrinUser PROPERTIES PREFIX "" OUTPUT_NAME mKestrinUser)
+target_include_directories(mKestrinUser PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(mKestrinUser PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+target_link_options(mKestrinUser PRIVATE ${KESTRIN_STATIC_LINK} -Wl,--enable-stdcall-fixup)
+target_link_libraries(mKestrinUser PRIVATE user32 gdi32 comdlg32 kernel32)
+
+# GoogleTest from the distribution's sources, built with the same compilers.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(target gtest gtest_main gmock gmock_main)
+  if(TARGET ${target})
+    target_compile_options(${target} PRIVATE -Wno-error)
+  endif()
+endforeach()
+
+# The Wine suite: the test host loads the real DLL with LoadLibrary and reaches
+# it only through its exports and services.
+file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
+add_executable(wine_tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
+target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(wine_tests PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+target_link_libraries(wine_tests PRIVATE gtest gmock gtest_main user32 gdi32 comdlg32 kernel32)
+target_link_options(wine_tests PRIVATE ${KESTRIN_STATIC_LINK})
+add_dependencies(wine_tests mKestrinUser)
+add_test(NAME wine_tests COMMAND wine_tests)
+set_tests_properties(wine_tests PROPERTIES TIMEOUT 900
+  ENVIRONMENT "KESTRIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};KESTRIN_BUILD_DIR=${CMAKE_BINARY_DIR}")
+
+# The DLL exports exactly the three entry points and imports only system DLLs.
+add_test(NAME dll_interface
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll-interface.sh $<TARGET_FILE:mKestrinUser>)

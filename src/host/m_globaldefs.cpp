@@ -1,0 +1,158 @@
+#include "host/m_globaldefs.h"
+
+#include <string>
+
+#include "host/globals.h"
+
+intptr_t CallHostService(const char* name, WParam wParam, LParam lParam) {
+  if (HostLink == nullptr || HostLink->CallService == nullptr) return CALLSERVICE_NOTFOUND;
+  return HostLink->CallService(name, wParam, lParam);
+}
+
+HostHandle HookHostEvent(const char* name, EventHook hook) {
+  if (HostLink == nullptr || HostLink->HookEvent == nullptr) return 0;
+  return HostLink->HookEvent(name, hook);
+}
+
+void UnhookHostEvent(HostHandle hook) {
+  if (HostLink == nullptr || HostLink->UnhookEvent == nullptr || hook == 0) return;
+  HostLink->UnhookEvent(hook);
+}
+
+void CreateHostService(const char* name, ServiceHandler handler) {
+  if (HostLink == nullptr || HostLink->CreateServiceFunction == nullptr) return;
+  HostLink->CreateServiceFunction(name, handler);
+}
+
+void CreateModuleService(const char* module, const char* suffix, ServiceHandler handler) {
+  const std::string name = std::string(module) + suffix;
+  CreateHostService(name.c_str(), handler);
+}
+
+namespace {
+
+// Reads a setting into `value`; true when the host found it. The caller must
+// hand text and blob values back with ReleaseVariant.
+bool ReadSetting(ContactHandle contact, const char* module, const char* setting,
+                 DBVARIANT& value) {
+  value = DBVARIANT{};
+  DBCONTACTGETSETTING request{module, setting, &value};
+  return CallHostService("DB/Contact/GetSetting", contact,
+                         reinterpret_cast<LParam>(&request)) == 0;
+}
+
+bool HoldsHostMemory(const DBVARIANT& value) {
+  return value.type == DBVT_ASCIIZ || value.type == DBVT_UTF8 || value.type == DBVT_WCHAR ||
+         value.type == DBVT_BLOB;
+}
+
+void ReleaseVariant(DBVARIANT& value) {
+  if (HoldsHostMemory(value))
+    CallHostService("DB/Contact/FreeVariant", 0, reinterpret_cast<LParam>(&value));
+}
+
+// Numeric settings of another width are read as the number they hold; a text
+// or blob where a number is expected reads as missing.
+bool ReadNumber(ContactHandle contact, const char* module, const char* setting,
+                uint32_t& number) {
+  DBVARIANT value;
+  if (!ReadSetting(contact, module, setting, value)) return false;
+  bool found = true;
+  switch (value.type) {
+    case DBVT_BYTE: number = value.bVal; break;
+    case DBVT_WORD: number = value.wVal; break;
+    case DBVT_DWORD: number = value.dVal; break;
+    default: found = false; break;
+  }
+  ReleaseVariant(value);
+  return found;
+}
+
+void WriteSetting(ContactHandle contact, const char* module, const char* setting,
+                  const DBVARIANT& value) {
+  DBCONTACTWRITESETTING request{module, setting, value};
+  CallHostService("DB/Contact/WriteSetting", contact, reinterpret_cast<LParam>(&request));
+}
+
+}  // namespace
+
+uint16_t GetSettingWord(ContactHandle contact, const char* module, const char* setting,
+                        uint16_t fallback) {
+  uint32_t number = 0;
+  return ReadNumber(contact, module, setting, number) ? static_cast<uint16_t>(number) : fallback;
+}
+
+uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* setting,
+                         uint32_t fallback) {
+  uint32_t number = 0;
+  return ReadNumber(contact, module, setting, number) ? number : fallback;
+}
+
+std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
+                             const std::string& fallback) {
+  DBVARIANT value;
+  if (!ReadSetting(contact, module, setting, value)) return fallback;
+  std::string text = fallback;
+  // The host hands UTF-8 text back converted to 8-bit text; wide text and
+  // blobs are not text for this plug-in.
+  if (value.type == DBVT_ASCIIZ && value.text.pszVal != nullptr) {
+    try {
+      text = value.text.pszVal;
+    } catch (...) {
+      ReleaseVariant(value);
+      throw;
+    }
+  }
+  ReleaseVariant(value);
+  return text;
+}
+
+void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
+                      uint16_t value) {
+  DBVARIANT variant{};
+  variant.type = DBVT_WORD;
+  variant.wVal = value;
+  WriteSetting(contact, module, setting, variant);
+}
+
+void WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
+                       uint32_t value) {
+  DBVARIANT variant{};
+  variant.type = DBVT_DWORD;
+  variant.dVal = value;
+  WriteSetting(contact, module, setting, variant);
+}
+
+void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
+                        const std::string& value) {
+  DBVARIANT variant{};
+  variant.type = DBVT_ASCIIZ;
+  // The host only reads the text during the call.
+  variant.text.pszVal = const_cast<char*>(value.c_str());
+  WriteSetting(contact, module, setting, variant);
+}
+
+void DeleteSetting(ContactHandle contact, const char* module, const char* setting) {
+  DBCONTACTGETSETTING request{module, setting, nullptr};
+  CallHostService("DB/Contact/DeleteSetting", contact, reinterpret_cast<LParam>(&request));
+}
+
+std::string TranslateText(const char* text) {
+  const intptr_t translated =
+      CallHostService("LangPack/TranslateString", 0, reinterpret_cast<LParam>(text));
+  if (translated == 0 || translated == CALLSERVICE_NOTFOUND) return text;
+  return reinterpret_cast<const char*>(translated);
+}
+
+void BroadcastAck(const char* module, ContactHandle contact, int type, int result,
+                  HostHandle process, LParam extra) {
+  ACKDATA ack{};
+  ack.cbSize = sizeof(ACKDATA);
+  ack.szModule = module;
+  ack.hContact = contact;
+  ack.type = type;
+  ack.result = result;
+  ack.hProcess = process;
+  ack.lParam = extra;
+  CallHostService("Proto/BroadcastAck", 0, reinterpret_cast<LParam>(&ack));
+}

@@ -1,0 +1,12 @@
+// The host's menus and the commands behind them.
+#pragma once
+
+#include "host/m_globaldefs.h"
+
+intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam);
+intptr_t MIRANDA_CDECL OnPreBuildContactMenu(WParam contact, LParam);
+intptr_t MIRANDA_CDECL AddCommand(WParam, LParam);
+intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam);
+
+// Opens the editor for `contact` (0: a new Kestrin user) unless it is open.
+void OpenEditor(ContactHandle contact);

@@ -1,0 +1,95 @@
+#include "host/protocol.h"
+
+#include <cstring>
+
+#include "host/globals.h"
+#include "records/KestrinUserU.h"
+#include "shell/shell.h"
+
+intptr_t MIRANDA_CDECL GetCaps(WParam selector, LParam) {
+  switch (selector) {
+    case PFLAGNUM_1: return PF1_IMSEND;
+    case PFLAGNUM_2:
+      return PF2_ONLINE | PF2_SHORTAWAY | PF2_LONGAWAY | PF2_LIGHTDND | PF2_HEAVYDND |
+             PF2_FREECHAT;
+    case PFLAG_UNIQUEIDSETTING:
+      // The host keeps the pointer: a constant of the library.
+      return reinterpret_cast<intptr_t>(kUniqueIdSetting);
+    default: return 0;
+  }
+}
+
+intptr_t MIRANDA_CDECL GetName(WParam bufferSize, LParam buffer) {
+  auto* out = reinterpret_cast<char*>(buffer);
+  if (out == nullptr || bufferSize == 0) return 0;
+  const std::size_t length = std::strlen(kProtocolName);
+  const std::size_t copied = length < bufferSize ? length : bufferSize - 1;
+  std::memcpy(out, kProtocolName, copied);
+  out[copied] = '\0';
+  return 0;
+}
+
+intptr_t MIRANDA_CDECL LoadIcon(WParam, LParam) {
+  return GuardedHandler(
+      [] { return static_cast<intptr_t>(shell::LoadPluginIcon("KESTRINUSERS")); });
+}
+
+intptr_t MIRANDA_CDECL GetStatus(WParam, LParam) { return static_cast<intptr_t>(CurrentStatus.load()); }
+
+intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam) {
+  return GuardedHandler([requested] {
+    const uint32_t status = IsProtocolOnline(static_cast<uint32_t>(requested))
+                                ? ID_STATUS_ONLINE
+                                : ID_STATUS_OFFLINE;
+    const uint32_t old = CurrentStatus.exchange(status);
+    BroadcastAck(kModule, 0, ACKTYPE_STATUS, ACKRESULT_SUCCESS, old, status);
+    ForEachContact([status](ContactHandle contact) {
+      if (IsOwnContact(contact))
+        WriteSettingWord(contact, kModule, "Status", StatusForContact(status, contact));
+    });
+    return 0;
+  });
+}
+
+namespace {
+
+struct MessageRequest {
+  ContactHandle contact;
+  int32_t sequence;
+};
+
+void MessageAckWorker(MessageRequest request) {
+  BroadcastAck(kModule, request.contact, ACKTYPE_MESSAGE, ACKRESULT_SUCCESS,
+               static_cast<HostHandle>(request.sequence), 0);
+}
+
+}  // namespace
+
+intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccsParam) {
+  return GuardedHandler([ccsParam] {
+    const auto* ccs = reinterpret_cast<const CCSDATA*>(ccsParam);
+    const MessageRequest request{ccs != nullptr ? ccs->hContact : 0,
+                                 NextSendSequence.fetch_add(1)};
+    shell::StartWorker([request] { MessageAckWorker(request); });
+    return static_cast<intptr_t>(request.sequence);
+  });
+}
+
+void NumberContacts() {
+  LastUserID = static_cast<int32_t>(GetSettingDword(0, kModule, "UserID", 0));
+  // First raise the floor to the highest number any Kestrin user carries, so
+  // that a number handed out below can never be one a later contact has.
+  ForEachContact([](ContactHandle contact) {
+    if (!IsOwnContact(contact)) return;
+    const auto id = static_cast<int32_t>(GetSettingDword(contact, kModule, "UserID", 0));
+    if (id > LastUserID) LastUserID = id;
+  });
+  const int32_t storedFloor = static_cast<int32_t>(GetSettingDword(0, kModule, "UserID", 0));
+  if (LastUserID != storedFloor)
+    WriteSettingDword(0, kModule, "UserID", static_cast<uint32_t>(LastUserID));
+  ForEachContact([](ContactHandle contact) {
+    if (!IsOwnContact(contact)) return;
+    if (GetSettingDword(contact, kModule, "UserID", 0) != 0) return;
+    AssignUserId(contact);
+  });
+}

@@ -1,0 +1,17 @@
+// The protocol services the host calls on "mKestrinUser", and the walk that
+// numbers every Kestrin user.
+#pragma once
+
+#include "host/m_globaldefs.h"
+
+intptr_t MIRANDA_CDECL GetCaps(WParam selector, LParam);
+intptr_t MIRANDA_CDECL GetName(WParam bufferSize, LParam buffer);
+intptr_t MIRANDA_CDECL LoadIcon(WParam kind, LParam);
+intptr_t MIRANDA_CDECL GetStatus(WParam, LParam);
+intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam);
+intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccs);
+
+void NumberContacts();
+
+inline constexpr const char* kUniqueIdSetting = "UserID";
+inline constexpr const char* kProtocolName = "KestrinUser";
