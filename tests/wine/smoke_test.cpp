@@ -1,15 +1,6 @@
-#include <windows.h>
+#include "wine_support.h"
 
-#include <gtest/gtest.h>
-
-#include "testhost/test_host.h"
-
-TEST(WineSmoke, LoadsTheDll) {
-  HMODULE dll = LoadLibraryA("mKestrinUser.dll");
-  ASSERT_NE(dll, nullptr);
-  auto info = reinterpret_cast<PLUGININFO*(MIRANDA_CDECL*)(uint32_t)>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "MirandaPluginInfo")));
-  ASSERT_NE(info, nullptr);
+TEST_F(PluginTest, LoadsTheDll) {
   EXPECT_EQ(info(0)->cbSize, 40);
-  FreeLibrary(dll);
+  EXPECT_EQ(host.Protocols().size(), 1u);
 }

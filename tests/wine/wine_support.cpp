@@ -1,0 +1,144 @@
+#include "wine_support.h"
+
+#include <cstdlib>
+#include <vector>
+
+std::string PluginPath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  folder.erase(folder.find_last_of("\\/") + 1);
+  return folder + "mKestrinUser.dll";
+}
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace
+
+std::string SourceDir() { return Env("KESTRIN_SOURCE_DIR"); }
+std::string BuildDir() { return Env("KESTRIN_BUILD_DIR"); }
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return condition();
+    PumpMessages();
+    Sleep(5);  // a poll interval, not a wait for an outcome
+  }
+}
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::vector<char> text(static_cast<size_t>(length) + 2, '\0');
+  GetWindowTextA(window, text.data(), length + 1);
+  return text.data();
+}
+
+std::string ClassNameOf(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+namespace {
+
+struct WindowQuery {
+  const char* className;
+  const char* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+  auto* query = reinterpret_cast<WindowQuery*>(parameter);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  if (query->className != nullptr && ClassNameOf(window) != query->className) return TRUE;
+  if (query->title != nullptr && WindowText(window) != query->title) return TRUE;
+  query->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindTopWindow(const char* className, const char* title) {
+  WindowQuery query{className, title, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+HWND WaitForTopWindow(const char* className, const char* title, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindTopWindow(className, title)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+UiThread::UiThread(std::function<void()> body) : thread_(std::move(body)) {}
+
+UiThread::~UiThread() { Join(); }
+
+void UiThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void PluginTest::SetUp() {
+  host.Reset();
+  if (loadInSetUp) LoadPlugin();
+}
+
+void PluginTest::LoadLibraryOnly() {
+  // The library must come fresh for every test: its process-wide values are
+  // set when it is loaded.
+  ASSERT_EQ(GetModuleHandleA("mKestrinUser.dll"), nullptr) << "a previous test left it loaded";
+  dll = LoadLibraryA(PluginPath().c_str());
+  ASSERT_NE(dll, nullptr) << "cannot load " << PluginPath();
+  info = reinterpret_cast<PluginInfoFunction>(
+      reinterpret_cast<void*>(GetProcAddress(dll, "MirandaPluginInfo")));
+  load = reinterpret_cast<LoadFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "Load")));
+  unload =
+      reinterpret_cast<UnloadFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "Unload")));
+  ASSERT_NE(info, nullptr);
+  ASSERT_NE(load, nullptr);
+  ASSERT_NE(unload, nullptr);
+}
+
+void PluginTest::LoadPlugin() {
+  LoadLibraryOnly();
+  if (dll == nullptr) return;
+  ASSERT_NE(info(0), nullptr);
+  ASSERT_EQ(load(host.Link()), 0);
+  loaded = true;
+}
+
+void PluginTest::FireModulesLoaded() { host.FireEvent("Miranda/System/ModulesLoaded", 0, 0); }
+
+intptr_t PluginTest::Call(const char* service, WParam wParam, LParam lParam) {
+  return host.CallService(service, wParam, lParam);
+}
+
+void PluginTest::TearDown() {
+  if (dll == nullptr) return;
+  if (loaded) {
+    EXPECT_EQ(unload(), 0);
+  }
+  FreeLibrary(dll);
+  dll = nullptr;
+  // Acknowledgement workers hold the library until their last instruction.
+  EXPECT_TRUE(WaitFor([] { return GetModuleHandleA("mKestrinUser.dll") == nullptr; }, 10000))
+      << "the library stayed loaded";
+  host.Reset();
+}

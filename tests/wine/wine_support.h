@@ -1,0 +1,72 @@
+// Support for the Wine suite: a fixture that loads the real DLL into the test
+// host afresh for every test, and helpers to wait for windows and drive them
+// from a second thread while the test's main thread sits in a modal call.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "testhost/test_host.h"
+
+using PluginInfoFunction = PLUGININFO*(MIRANDA_CDECL*)(uint32_t);
+using LoadFunction = int(MIRANDA_CDECL*)(PLUGINLINK*);
+using UnloadFunction = int(MIRANDA_CDECL*)(void);
+
+// The DLL under test, next to the test program.
+std::string PluginPath();
+std::string SourceDir();  // KESTRIN_SOURCE_DIR
+std::string BuildDir();   // KESTRIN_BUILD_DIR
+
+// Polls `condition` (pumping this thread's messages) until it holds or the
+// time is up.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+// A visible top-level window of this process with the given class and title
+// (either may be null to match any); null when none appears in time.
+HWND FindTopWindow(const char* className, const char* title);
+HWND WaitForTopWindow(const char* className, const char* title, DWORD timeoutMs = 5000);
+std::string WindowText(HWND window);
+std::string ClassNameOf(HWND window);
+
+// Runs `body` on a thread of its own: the test's main thread may meanwhile
+// block in a service that shows a modal window. Join() waits for the body;
+// a failed gtest assertion inside it is reported as usual.
+class UiThread {
+ public:
+  explicit UiThread(std::function<void()> body);
+  ~UiThread();
+  UiThread(const UiThread&) = delete;
+  UiThread& operator=(const UiThread&) = delete;
+  void Join();
+
+ private:
+  std::thread thread_;
+};
+
+class PluginTest : public ::testing::Test {
+ protected:
+  PluginTest() : host(testhost::TestHost::Instance()) {}
+  void SetUp() override;
+  void TearDown() override;
+
+  // Loads the DLL and calls MirandaPluginInfo but not Load.
+  void LoadLibraryOnly();
+  // The whole start-up of the host: MirandaPluginInfo, Load.
+  void LoadPlugin();
+  void FireModulesLoaded();
+  intptr_t Call(const char* service, WParam wParam = 0, LParam lParam = 0);
+
+  testhost::TestHost& host;
+  HMODULE dll = nullptr;
+  PluginInfoFunction info = nullptr;
+  LoadFunction load = nullptr;
+  UnloadFunction unload = nullptr;
+  bool loaded = false;
+  // Set by a test that wants to call Load itself.
+  bool loadInSetUp = true;
+};
