@@ -33,12 +33,10 @@ namespace {
 
 // Reads a setting into `value`; true when the host found it. The caller must
 // hand text and blob values back with ReleaseVariant.
-bool ReadSetting(ContactHandle contact, const char* module, const char* setting,
-                 DBVARIANT& value) {
+bool ReadSetting(ContactHandle contact, const char* module, const char* setting, DBVARIANT& value) {
   value = DBVARIANT{};
   DBCONTACTGETSETTING request{module, setting, &value};
-  return CallHostService("DB/Contact/GetSetting", contact,
-                         reinterpret_cast<LParam>(&request)) == 0;
+  return CallHostService("DB/Contact/GetSetting", contact, reinterpret_cast<LParam>(&request)) == 0;
 }
 
 bool HoldsHostMemory(const DBVARIANT& value) {
@@ -53,8 +51,7 @@ void ReleaseVariant(DBVARIANT& value) {
 
 // Numeric settings of another width are read as the number they hold; a text
 // or blob where a number is expected reads as missing.
-bool ReadNumber(ContactHandle contact, const char* module, const char* setting,
-                uint32_t& number) {
+bool ReadNumber(ContactHandle contact, const char* module, const char* setting, uint32_t& number) {
   DBVARIANT value;
   if (!ReadSetting(contact, module, setting, value)) return false;
   bool found = true;

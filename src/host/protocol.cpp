@@ -10,8 +10,7 @@ intptr_t MIRANDA_CDECL GetCaps(WParam selector, LParam) {
   switch (selector) {
     case PFLAGNUM_1: return PF1_IMSEND;
     case PFLAGNUM_2:
-      return PF2_ONLINE | PF2_SHORTAWAY | PF2_LONGAWAY | PF2_LIGHTDND | PF2_HEAVYDND |
-             PF2_FREECHAT;
+      return PF2_ONLINE | PF2_SHORTAWAY | PF2_LONGAWAY | PF2_LIGHTDND | PF2_HEAVYDND | PF2_FREECHAT;
     case PFLAG_UNIQUEIDSETTING:
       // The host keeps the pointer: a constant of the library.
       return reinterpret_cast<intptr_t>(kUniqueIdSetting);
@@ -34,13 +33,14 @@ intptr_t MIRANDA_CDECL LoadIcon(WParam, LParam) {
       [] { return static_cast<intptr_t>(shell::LoadPluginIcon("KESTRINUSERS")); });
 }
 
-intptr_t MIRANDA_CDECL GetStatus(WParam, LParam) { return static_cast<intptr_t>(CurrentStatus.load()); }
+intptr_t MIRANDA_CDECL GetStatus(WParam, LParam) {
+  return static_cast<intptr_t>(CurrentStatus.load());
+}
 
 intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam) {
   return GuardedHandler([requested] {
-    const uint32_t status = IsProtocolOnline(static_cast<uint32_t>(requested))
-                                ? ID_STATUS_ONLINE
-                                : ID_STATUS_OFFLINE;
+    const uint32_t status =
+        IsProtocolOnline(static_cast<uint32_t>(requested)) ? ID_STATUS_ONLINE : ID_STATUS_OFFLINE;
     const uint32_t old = CurrentStatus.exchange(status);
     BroadcastAck(kModule, 0, ACKTYPE_STATUS, ACKRESULT_SUCCESS, old, status);
     ForEachContact([status](ContactHandle contact) {
@@ -68,8 +68,7 @@ void MessageAckWorker(MessageRequest request) {
 intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccsParam) {
   return GuardedHandler([ccsParam] {
     const auto* ccs = reinterpret_cast<const CCSDATA*>(ccsParam);
-    const MessageRequest request{ccs != nullptr ? ccs->hContact : 0,
-                                 NextSendSequence.fetch_add(1)};
+    const MessageRequest request{ccs != nullptr ? ccs->hContact : 0, NextSendSequence.fetch_add(1)};
     shell::StartWorker([request] { MessageAckWorker(request); });
     return static_cast<intptr_t>(request.sequence);
   });

@@ -40,8 +40,7 @@ bool IsOwnContact(ContactHandle contact) {
 
 uint16_t StatusForContact(uint32_t protocolStatus, ContactHandle contact) {
   if (!IsProtocolOnline(protocolStatus)) return ID_STATUS_OFFLINE;
-  return StatusForContactType(protocolStatus,
-                              GetSettingDword(contact, kModule, "ContactType", 0));
+  return StatusForContactType(protocolStatus, GetSettingDword(contact, kModule, "ContactType", 0));
 }
 
 FullNameParts SplitFullName(const std::string& fullName) {

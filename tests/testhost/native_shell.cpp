@@ -48,7 +48,7 @@ void SetFailWorkers(bool fail) {
 }
 
 HostHandle FakeIconHandle(const std::string& name) {
-  return static_cast<HostHandle>(0x1C000000u + (std::hash<std::string>{}(name) & 0xFFFFF) * 4);
+  return static_cast<HostHandle>(0x1C000000u + (std::hash<std::string>{}(name)&0xFFFFF) * 4);
 }
 
 std::vector<ShownMessage> ShownMessages() {

@@ -149,9 +149,18 @@ intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
   }
   const Value& value = found->second;
   switch (value.type) {
-    case DBVT_BYTE: out.type = DBVT_BYTE; out.bVal = static_cast<uint8_t>(value.number); break;
-    case DBVT_WORD: out.type = DBVT_WORD; out.wVal = static_cast<uint16_t>(value.number); break;
-    case DBVT_DWORD: out.type = DBVT_DWORD; out.dVal = value.number; break;
+    case DBVT_BYTE:
+      out.type = DBVT_BYTE;
+      out.bVal = static_cast<uint8_t>(value.number);
+      break;
+    case DBVT_WORD:
+      out.type = DBVT_WORD;
+      out.wVal = static_cast<uint16_t>(value.number);
+      break;
+    case DBVT_DWORD:
+      out.type = DBVT_DWORD;
+      out.dVal = value.number;
+      break;
     case DBVT_ASCIIZ:
     case DBVT_UTF8: {
       // Handed out as the host's memory, to be given back with FreeVariant;
@@ -465,14 +474,14 @@ void Store(TestHost::State& state, ContactHandle contact, const std::string& mod
 
 }  // namespace
 
-void TestHost::SetByte(ContactHandle contact, const std::string& module,
-                       const std::string& setting, uint8_t value) {
+void TestHost::SetByte(ContactHandle contact, const std::string& module, const std::string& setting,
+                       uint8_t value) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   Store(*state_, contact, module, setting, {DBVT_BYTE, value, {}});
 }
 
-void TestHost::SetWord(ContactHandle contact, const std::string& module,
-                       const std::string& setting, uint16_t value) {
+void TestHost::SetWord(ContactHandle contact, const std::string& module, const std::string& setting,
+                       uint16_t value) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   Store(*state_, contact, module, setting, {DBVT_WORD, value, {}});
 }
@@ -489,8 +498,8 @@ void TestHost::SetString(ContactHandle contact, const std::string& module,
   Store(*state_, contact, module, setting, {DBVT_ASCIIZ, 0, value});
 }
 
-void TestHost::SetUtf8(ContactHandle contact, const std::string& module,
-                       const std::string& setting, const std::string& value) {
+void TestHost::SetUtf8(ContactHandle contact, const std::string& module, const std::string& setting,
+                       const std::string& value) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   Store(*state_, contact, module, setting, {DBVT_UTF8, 0, value});
 }
@@ -521,8 +530,7 @@ bool TestHost::Has(ContactHandle contact, const std::string& module,
 std::optional<uint32_t> TestHost::Number(ContactHandle contact, const std::string& module,
                                          const std::string& setting) const {
   auto value = Get(contact, module, setting);
-  if (!value || (value->type != DBVT_BYTE && value->type != DBVT_WORD &&
-                 value->type != DBVT_DWORD))
+  if (!value || (value->type != DBVT_BYTE && value->type != DBVT_WORD && value->type != DBVT_DWORD))
     return std::nullopt;
   return value->number;
 }

@@ -109,8 +109,7 @@ void PluginTest::LoadLibraryOnly() {
   info = reinterpret_cast<PluginInfoFunction>(
       reinterpret_cast<void*>(GetProcAddress(dll, "MirandaPluginInfo")));
   load = reinterpret_cast<LoadFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "Load")));
-  unload =
-      reinterpret_cast<UnloadFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "Unload")));
+  unload = reinterpret_cast<UnloadFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "Unload")));
   ASSERT_NE(info, nullptr);
   ASSERT_NE(load, nullptr);
   ASSERT_NE(unload, nullptr);

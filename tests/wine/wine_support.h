@@ -3,9 +3,8 @@
 // from a second thread while the test's main thread sits in a modal call.
 #pragma once
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <functional>
 #include <string>
