@@ -6,6 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 scripts/build.sh
+scripts/format.sh --check
 
 for preset in native asan; do
   echo "== $preset =="
