@@ -63,7 +63,9 @@ ContactHandle CreateContactEntry(const std::string& displayName) {
 }
 
 void AssignUserId(ContactHandle contact) {
-  LastUserID = LastUserID + 1;
+  // Counted in 32 bits as the host stores it: a stored number of 2147483647
+  // must not make the next one undefined.
+  LastUserID = static_cast<int32_t>(static_cast<uint32_t>(LastUserID) + 1u);
   WriteSettingDword(0, kModule, "UserID", static_cast<uint32_t>(LastUserID));
   WriteSettingDword(contact, kModule, "UserID", static_cast<uint32_t>(LastUserID));
 }

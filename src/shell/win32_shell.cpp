@@ -33,10 +33,10 @@ DWORD WINAPI WorkerMain(LPVOID parameter) {
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    PluginInstance = instance;
-    DisableThreadLibraryCalls(instance);
-  }
+  // Thread notifications stay on: the statically linked runtime frees its
+  // per-thread data (exception state, thread keys) from the module's TLS
+  // callbacks, which DisableThreadLibraryCalls would switch off.
+  if (reason == DLL_PROCESS_ATTACH) PluginInstance = instance;
   return TRUE;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <list>
 #include <set>
 #include <unordered_map>
@@ -40,6 +41,9 @@ struct TestHost::State {
   PLUGINLINK link{};
   // The walk order: newest first, as the real host yields contacts.
   std::list<Contact> contacts;
+  // Every contact's place in the walk, so that lookups and "FindNext" take
+  // constant time and a walk over the database stays linear.
+  std::unordered_map<ContactHandle, std::list<Contact>::iterator> index;
   Contact moduleLevel;  // contact 0
   ContactHandle nextContact = kFirstContact;
   bool failContactAdd = false;
@@ -62,12 +66,12 @@ struct TestHost::State {
   std::list<std::string> translatedTexts;
   std::set<char*> liveVariantTexts;
   std::unordered_map<std::string, std::size_t> callCounts;
+  std::vector<SettingWrite> writes;
 
   Contact* Find(ContactHandle handle) {
     if (handle == 0) return &moduleLevel;
-    for (auto& contact : contacts)
-      if (contact.handle == handle) return &contact;
-    return nullptr;
+    auto found = index.find(handle);
+    return found == index.end() ? nullptr : &*found->second;
   }
 };
 
@@ -209,6 +213,7 @@ intptr_t MIRANDA_CDECL DbWriteSetting(WParam contact, LParam lParam) {
     default: return 1;
   }
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
+  S().writes.push_back({contact, key.first, key.second, value});
   owner->deleted.erase(key);
   owner->settings[key] = value;
   return 0;
@@ -220,6 +225,7 @@ intptr_t MIRANDA_CDECL DbDeleteSetting(WParam contact, LParam lParam) {
   Contact* owner = S().Find(contact);
   if (request == nullptr || owner == nullptr) return 1;
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
+  S().writes.push_back({contact, key.first, key.second, std::nullopt});
   if (owner->settings.erase(key) == 0) return 1;
   owner->deleted.insert(key);
   return 0;
@@ -237,13 +243,10 @@ intptr_t MIRANDA_CDECL DbFindFirst(WParam, LParam) {
 
 intptr_t MIRANDA_CDECL DbFindNext(WParam contact, LParam) {
   std::lock_guard<std::recursive_mutex> lock(S().mutex);
-  auto& contacts = S().contacts;
-  for (auto it = contacts.begin(); it != contacts.end(); ++it) {
-    if (it->handle != contact) continue;
-    ++it;
-    return it == contacts.end() ? 0 : static_cast<intptr_t>(it->handle);
-  }
-  return 0;
+  auto found = S().index.find(contact);
+  if (found == S().index.end()) return 0;
+  auto next = std::next(found->second);
+  return next == S().contacts.end() ? 0 : static_cast<intptr_t>(next->handle);
 }
 
 intptr_t MIRANDA_CDECL DbAdd(WParam, LParam) {
@@ -403,6 +406,7 @@ void TestHost::Reset() {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   State& s = *state_;
   s.contacts.clear();
+  s.index.clear();
   s.moduleLevel = Contact{};
   s.nextContact = kFirstContact;
   s.failContactAdd = false;
@@ -419,6 +423,7 @@ void TestHost::Reset() {
   s.translations.clear();
   s.translationRequests.clear();
   s.callCounts.clear();
+  s.writes.clear();
   for (char* text : s.liveVariantTexts) std::free(text);
   s.liveVariantTexts.clear();
   RegisterHostServices(s);
@@ -432,6 +437,7 @@ ContactHandle TestHost::AddContact() {
   contact.handle = state_->nextContact;
   state_->nextContact += 4;
   state_->contacts.push_front(contact);
+  state_->index[contact.handle] = state_->contacts.begin();
   return contact.handle;
 }
 
@@ -553,6 +559,16 @@ std::map<std::pair<std::string, std::string>, Value> TestHost::Settings(
 std::size_t TestHost::LiveVariantTexts() const {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   return state_->liveVariantTexts.size();
+}
+
+std::vector<SettingWrite> TestHost::Writes() const {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  return state_->writes;
+}
+
+void TestHost::ClearWrites() {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->writes.clear();
 }
 
 void TestHost::SetFailContactAdd(bool fail) {

@@ -77,6 +77,14 @@ struct Protocol {
   int type = 0;
 };
 
+// One call of "DB/Contact/WriteSetting" or "DB/Contact/DeleteSetting".
+struct SettingWrite {
+  ContactHandle contact = 0;
+  std::string module;
+  std::string setting;
+  std::optional<Value> value;  // std::nullopt for a deletion
+};
+
 class TestHost {
  public:
   static TestHost& Instance();
@@ -122,6 +130,10 @@ class TestHost {
   // Text values handed out by "DB/Contact/GetSetting" and not yet given back
   // with "DB/Contact/FreeVariant".
   std::size_t LiveVariantTexts() const;
+  // The writes and deletions asked of the host's services, in call order
+  // (the Set... and Delete helpers above are not recorded).
+  std::vector<SettingWrite> Writes() const;
+  void ClearWrites();
   // Makes "DB/Contact/Add" answer 0 while set.
   void SetFailContactAdd(bool fail);
   // Protocols the host knows besides those registered with "Proto/RegisterModule".

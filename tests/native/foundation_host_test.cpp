@@ -1,0 +1,176 @@
+// The typed settings operations, the contact walk and the service helpers over
+// the host's service table.
+#include <stdexcept>
+#include <vector>
+
+#include "foundation_test_support.h"
+#include "host/m_globaldefs.h"
+
+namespace {
+
+intptr_t MIRANDA_CDECL AnswerSeven(WParam wParam, LParam) {
+  return 7 + static_cast<intptr_t>(wParam);
+}
+
+class HostOpsTest : public FoundationTest {
+ protected:
+  void SetUp() override {
+    FoundationTest::SetUp();
+    Attach();
+    contact = host.AddContact();
+  }
+  ContactHandle contact = 0;
+};
+
+TEST_F(HostOpsTest, WordKeepsItsFullRangeAndMissingGivesTheDefault) {
+  host.SetWord(contact, "M", "full", 65535);
+  EXPECT_EQ(GetSettingWord(contact, "M", "full", 1), 65535);
+  EXPECT_EQ(GetSettingDword(contact, "M", "full", 1), 65535u) << "zero-extended, not -1";
+  EXPECT_EQ(GetSettingWord(contact, "M", "missing", 1234), 1234);
+  EXPECT_EQ(GetSettingDword(contact, "M", "missing", 0xDEADBEEF), 0xDEADBEEFu);
+  // A deleted setting is answered differently by the host, but reads the same.
+  host.SetWord(contact, "M", "gone", 5);
+  host.Delete(contact, "M", "gone");
+  EXPECT_EQ(GetSettingWord(contact, "M", "gone", 77), 77);
+  // Another contact's or another module's setting is not this one.
+  EXPECT_EQ(GetSettingWord(host.AddContact(), "M", "full", 3), 3);
+  EXPECT_EQ(GetSettingWord(contact, "m", "full", 3), 3);
+}
+
+TEST_F(HostOpsTest, NumbersOfAnotherWidthReadAsTheNumberTheyHold) {
+  struct Case {
+    const char* setting;
+    uint16_t word;
+    uint32_t dword;
+  };
+  host.SetByte(contact, "M", "byte", 200);
+  host.SetWord(contact, "M", "word", 40074);
+  host.SetDword(contact, "M", "dword", 0x12345678);
+  host.SetDword(contact, "M", "allOnes", 0xFFFFFFFF);
+  const Case cases[] = {
+      {"byte", 200, 200},
+      {"word", 40074, 40074},
+      {"dword", 0x5678, 0x12345678},
+      {"allOnes", 0xFFFF, 0xFFFFFFFF},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setting);
+    EXPECT_EQ(GetSettingWord(contact, "M", c.setting, 1), c.word);
+    EXPECT_EQ(GetSettingDword(contact, "M", c.setting, 1), c.dword);
+    EXPECT_EQ(GetSettingString(contact, "M", c.setting, "fallback"), "fallback");
+  }
+}
+
+TEST_F(HostOpsTest, TextWhereANumberIsExpectedReadsAsMissingAndIsGivenBack) {
+  host.SetString(contact, "M", "text", "77");
+  host.SetUtf8(contact, "M", "utf8", "78");
+  EXPECT_EQ(GetSettingWord(contact, "M", "text", 9), 9);
+  EXPECT_EQ(GetSettingDword(contact, "M", "utf8", 9), 9u);
+  EXPECT_EQ(host.CallCount("DB/Contact/FreeVariant"), 2u);
+  EXPECT_EQ(host.LiveVariantTexts(), 0u);
+}
+
+TEST_F(HostOpsTest, StringsAreCopiedAndMissingOnesGiveTheDefaultUnchanged) {
+  host.SetString(contact, "M", "name", "John Smith");
+  host.SetString(contact, "M", "empty", "");
+  host.SetUtf8(contact, "M", "utf8", "caf\xC3\xA9");
+  host.SetString(contact, "M", "gone", "x");
+  host.Delete(contact, "M", "gone");
+
+  EXPECT_EQ(GetSettingString(contact, "M", "name", "fallback"), "John Smith");
+  EXPECT_EQ(GetSettingString(contact, "M", "empty", "fallback"), "") << "a stored empty text";
+  EXPECT_EQ(GetSettingString(contact, "M", "utf8", ""), "caf\xC3\xA9");
+  EXPECT_EQ(GetSettingString(contact, "M", "missing", "fallback"), "fallback");
+  EXPECT_EQ(GetSettingString(contact, "M", "missing", ""), "");
+  EXPECT_EQ(GetSettingString(contact, "M", "missing", "  padded  "), "  padded  ");
+  EXPECT_EQ(GetSettingString(contact, "M", "gone", "fallback"), "fallback");
+  // Every text the host handed out came back, also for the many-reads case.
+  for (int i = 0; i < 100; ++i) GetSettingString(contact, "M", "name", "");
+  EXPECT_EQ(host.LiveVariantTexts(), 0u);
+  EXPECT_EQ(host.CallCount("DB/Contact/FreeVariant"), 103u);
+}
+
+TEST_F(HostOpsTest, WritesStoreTheirTypeAndDeleteRemoves) {
+  WriteSettingWord(contact, "M", "w", 65535);
+  WriteSettingDword(contact, "M", "d", 0xFFFFFFFF);
+  WriteSettingString(contact, "M", "s", "text");
+  WriteSettingString(0, "M", "module-level", "");
+  EXPECT_EQ(host.Get(contact, "M", "w"), (testhost::Value{DBVT_WORD, 65535, {}}));
+  EXPECT_EQ(host.Get(contact, "M", "d"), (testhost::Value{DBVT_DWORD, 0xFFFFFFFF, {}}));
+  EXPECT_EQ(host.Get(contact, "M", "s"), (testhost::Value{DBVT_ASCIIZ, 0, "text"}));
+  EXPECT_EQ(host.Get(0, "M", "module-level"), (testhost::Value{DBVT_ASCIIZ, 0, ""}));
+
+  DeleteSetting(contact, "M", "s");
+  EXPECT_FALSE(host.Has(contact, "M", "s"));
+  EXPECT_TRUE(host.Has(contact, "M", "w"));
+}
+
+TEST_F(HostOpsTest, NothingReachesAMissingHost) {
+  HostLink = nullptr;
+  host.SetWord(contact, "M", "w", 5);
+  EXPECT_EQ(GetSettingWord(contact, "M", "w", 1), 1);
+  EXPECT_EQ(GetSettingString(contact, "M", "w", "d"), "d");
+  WriteSettingWord(contact, "M", "x", 1);
+  EXPECT_FALSE(host.Has(contact, "M", "x"));
+  EXPECT_EQ(TranslateText("&OK"), "&OK");
+  int visited = 0;
+  ForEachContact([&](ContactHandle) { ++visited; });
+  EXPECT_EQ(visited, 0);
+}
+
+TEST_F(FoundationTest, WalkOfAnEmptyDatabaseNeverAsksForANextContact) {
+  Attach();
+  int visited = 0;
+  ForEachContact([&](ContactHandle) { ++visited; });
+  EXPECT_EQ(visited, 0);
+  EXPECT_EQ(host.CallCount("DB/Contact/GetCount"), 1u);
+  EXPECT_EQ(host.CallCount("DB/Contact/FindNext"), 0u);
+}
+
+TEST_F(FoundationTest, WalkVisitsEveryContactOnceInTheHostsOrder) {
+  Attach();
+  for (int i = 0; i < 3; ++i) host.AddContact();
+  std::vector<ContactHandle> visited;
+  ForEachContact([&](ContactHandle contact) { visited.push_back(contact); });
+  EXPECT_EQ(visited, host.Contacts());
+  EXPECT_EQ(host.CallCount("DB/Contact/GetCount"), 1u);
+  EXPECT_EQ(host.CallCount("DB/Contact/FindFirst"), 1u);
+  EXPECT_EQ(host.CallCount("DB/Contact/FindNext"), 3u);
+}
+
+TEST_F(FoundationTest, ModuleServiceNameIsModuleAndSuffixWithNothingBetween) {
+  Attach();
+  CreateModuleService("mKestrinUser", "/GetCaps", AnswerSeven);
+  EXPECT_EQ(host.PluginServices(), std::vector<std::string>{"mKestrinUser/GetCaps"});
+  EXPECT_EQ(host.CallService("mKestrinUser/GetCaps", 2, 0), 9);
+}
+
+TEST_F(FoundationTest, TranslationIsTheHostsTextOrTheKeyItself) {
+  Attach();
+  host.AddTranslation("&OK", "&Gut");
+  EXPECT_EQ(TranslateText("&OK"), "&Gut");
+  EXPECT_EQ(TranslateText("Close"), "Close");
+  EXPECT_EQ(host.TranslationRequests(), (std::vector<std::string>{"&OK", "Close"}));
+}
+
+TEST_F(FoundationTest, AcknowledgementCarriesEveryField) {
+  Attach();
+  BroadcastAck("mKestrinUser", 0x1234, ACKTYPE_STATUS, ACKRESULT_SUCCESS, 40071, 40072);
+  const auto acks = host.Acks();
+  ASSERT_EQ(acks.size(), 1u);
+  EXPECT_EQ(acks[0].cbSize, static_cast<int>(sizeof(ACKDATA)));
+  EXPECT_EQ(acks[0].module, "mKestrinUser");
+  EXPECT_EQ(acks[0].contact, 0x1234u);
+  EXPECT_EQ(acks[0].type, ACKTYPE_STATUS);
+  EXPECT_EQ(acks[0].result, ACKRESULT_SUCCESS);
+  EXPECT_EQ(acks[0].process, 40071u);
+  EXPECT_EQ(acks[0].lParam, 40072);
+}
+
+TEST(GuardedHandlerTest, NoExceptionLeavesAHandler) {
+  EXPECT_EQ(GuardedHandler([]() -> intptr_t { throw std::runtime_error("boom"); }), 0);
+  EXPECT_EQ(GuardedHandler([]() -> intptr_t { throw 1; }, -5), -5);
+  EXPECT_EQ(GuardedHandler([] { return intptr_t{3}; }, -5), 3);
+}
+
+}  // namespace
