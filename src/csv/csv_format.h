@@ -1,0 +1,106 @@
+// The exchange file: semicolon-separated lines of Kestrin users. Reading lines
+// from a byte source, splitting them into fields, matching the header to the
+// seven columns, and rendering one contact as a line. Portable: works on
+// memory and on anything that can hand out bytes in chunks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/m_globaldefs.h"
+
+// The columns in the order export writes them; the position is also the
+// default index of the column map.
+enum class Column : int { FirstName, LastName, Name, ContactType, Email, Mobile, Homepage };
+inline constexpr int kColumnCount = 7;
+inline constexpr const char* kColumnTitles[kColumnCount] = {
+    "First Name",   "Last Name",        "Name", "Contact Type", "E-mail Address",
+    "Mobile Phone", "Personal Web Page"};
+inline constexpr const char* kHeaderLine =
+    "First Name;Last Name;Name;Contact Type;E-mail Address;Mobile Phone;Personal Web Page";
+inline constexpr const char* kLineEnd = "\r\n";
+
+// No field index reaches it, so a bounds test treats it like an index beyond the line.
+inline constexpr int32_t kAbsentColumn = 2147483647;
+
+// Which field of a data line holds each column; belongs to one import run.
+struct ColumnMap {
+  int32_t index[kColumnCount] = {0, 1, 2, 3, 4, 5, 6};
+
+  int32_t& operator[](Column column) { return index[static_cast<int>(column)]; }
+  int32_t operator[](Column column) const { return index[static_cast<int>(column)]; }
+};
+
+using FieldList = std::vector<std::string>;
+
+// The fields of one line; an empty line has none. Quoted fields lose their
+// enclosing quotes and nothing else is changed.
+FieldList SplitFields(std::string_view line);
+// The index of the first field equal to `title` (exact, case-sensitive), or kAbsentColumn.
+int32_t FindColumn(const FieldList& fields, std::string_view title);
+// Maps every column from the header line; false, with `map` unchanged, when
+// the line has no fields.
+bool ReadHeader(std::string_view line, ColumnMap& map);
+// The column's field of a data line, or the empty text when the column is
+// absent or the line is shorter.
+std::string ColumnValue(const FieldList& fields, const ColumnMap& map, Column column);
+
+// The text a value takes in the file: as it is when the import reads it back
+// unchanged; quoted when it holds a semicolon or begins with a double quote.
+// Line breaks and byte 26 become blanks, and a quote directly followed by a
+// semicolon inside a quoted value gets a blank between them, since no field
+// can carry those: the line's structure always survives.
+std::string FieldText(std::string_view value);
+// The contact's data line, without its line end.
+std::string ExportRecord(ContactHandle contact);
+
+// Hands out the bytes of a file, or of anything else, in chunks.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads at most `capacity` bytes into `buffer`; `count` is 0 only at the
+  // end. False when the read failed.
+  virtual bool Read(char* buffer, std::size_t capacity, std::size_t& count) = 0;
+};
+
+// A byte source over memory that the caller keeps alive.
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  bool Read(char* buffer, std::size_t capacity, std::size_t& count) override;
+
+ private:
+  std::string_view bytes_;
+};
+
+// Splits a byte source into lines: LF or CR LF ends a line, a CR not followed
+// by LF is dropped, and byte 26 ends the file (wherever it stands: inside a
+// line the line's text ends before it). The last line needs no line end.
+// Holds one chunk and the current line, so memory follows the longest line,
+// not the file.
+class LineReader {
+ public:
+  static constexpr std::size_t kDefaultChunk = 64 * 1024;
+
+  explicit LineReader(ByteSource& source, std::size_t chunkSize = kDefaultChunk);
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line, without its end; false at the end of the file or when a
+  // read failed. A line cut short by a failed read is not handed out.
+  bool Next(std::string& line);
+  bool Failed() const { return failed_; }
+
+ private:
+  bool Fill();  // false at the end or on failure
+
+  ByteSource& source_;  // not owned
+  std::vector<char> chunk_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool ended_ = false;
+  bool failed_ = false;
+};

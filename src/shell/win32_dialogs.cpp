@@ -1,0 +1,40 @@
+// Win32 implementation of the file dialogs (dialogs.h).
+#include <windows.h>
+// commdlg.h needs the types of windows.h.
+#include <commdlg.h>
+
+#include "shell/dialogs.h"
+
+static_assert(shell::kDialogHideReadOnly == OFN_HIDEREADONLY, "OFN_HIDEREADONLY");
+static_assert(shell::kDialogOverwritePrompt == OFN_OVERWRITEPROMPT, "OFN_OVERWRITEPROMPT");
+static_assert(shell::kDialogPathMustExist == OFN_PATHMUSTEXIST, "OFN_PATHMUSTEXIST");
+static_assert(shell::kDialogFileMustExist == OFN_FILEMUSTEXIST, "OFN_FILEMUSTEXIST");
+
+namespace shell {
+
+std::optional<std::string> AskFileName(const FileDialogRequest& request) {
+  // Description, NUL, pattern, NUL and the closing NUL.
+  std::string filter = request.filterDescription;
+  filter += '\0';
+  filter += request.filterPattern;
+  filter += '\0';
+  filter += '\0';
+  char fileName[kFileNameRoom] = {};
+
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = nullptr;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = fileName;
+  dialog.nMaxFile = static_cast<DWORD>(kFileNameRoom);
+  dialog.lpstrTitle = request.title.c_str();
+  dialog.lpstrDefExt = request.defaultExtension.c_str();
+  dialog.Flags = request.flags;
+  const BOOL chosen =
+      request.kind == FileDialogKind::Open ? GetOpenFileNameA(&dialog) : GetSaveFileNameA(&dialog);
+  if (!chosen) return std::nullopt;
+  return std::string(fileName);
+}
+
+}  // namespace shell

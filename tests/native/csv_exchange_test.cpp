@@ -1,0 +1,515 @@
+// The Import and Export commands against the test host, with real files in a
+// temporary folder and scripted dialog answers.
+#include "csv/csv_exchange.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/mKestrinUser.h"
+#include "records/KestrinUserU.h"
+#include "testhost/native_files.h"
+#include "testhost/native_shell.h"
+#include "testhost/test_host.h"
+
+namespace {
+
+using testhost::FileOperation;
+using testhost::ShownMessage;
+
+constexpr const char* kModuleName = "mKestrinUser";
+const std::string kHeader = std::string(kHeaderLine) + "\r\n";
+
+// The values a Kestrin user carries through the file.
+struct Record {
+  Record(std::string first, std::string last, std::string nick, int32_t type = 0,
+         std::string mail = "", std::string mobile = "", std::string web = "")
+      : first(std::move(first)),
+        last(std::move(last)),
+        nick(std::move(nick)),
+        type(type),
+        mail(std::move(mail)),
+        mobile(std::move(mobile)),
+        web(std::move(web)) {}
+
+  std::string first, last, nick;
+  int32_t type;
+  std::string mail, mobile, web;
+
+  bool operator==(const Record& other) const {
+    return first == other.first && last == other.last && nick == other.nick && type == other.type &&
+           mail == other.mail && mobile == other.mobile && web == other.web;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Record& r) {
+  return out << ::testing::PrintToString(std::vector<std::string>{
+             r.first, r.last, r.nick, std::to_string(r.type), r.mail, r.mobile, r.web});
+}
+
+class CsvExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.Reset();
+    testhost::ResetNativeShell();
+    testhost::ResetNativeFiles();
+    ASSERT_EQ(Load(host.Link()), 0);
+    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
+  }
+  void TearDown() override {
+    Unload();
+    testhost::ResetNativeFiles();
+  }
+  // A host with an empty database and the plug-in started afresh.
+  void Restart() {
+    Unload();
+    SetUp();
+  }
+
+  // Imports `bytes` from a file of the folder; answers the messages shown.
+  std::vector<ShownMessage> Import(const std::string& bytes) {
+    const std::string path = folder.File("in.csv");
+    testhost::WriteFileBytes(path, bytes);
+    return RunCommand("mKestrinUser/Import", path);
+  }
+  std::vector<ShownMessage> RunCommand(const char* service, std::optional<std::string> answer) {
+    testhost::ClearShownMessages();
+    testhost::QueueFileDialogAnswer(std::move(answer));
+    EXPECT_EQ(host.CallService(service, 0, 0), 0);
+    return testhost::ShownMessages();
+  }
+
+  ContactHandle AddUser(const Record& r) {
+    const ContactHandle contact = host.AddKestrinContact();
+    host.SetString(contact, kModuleName, "FirstName", r.first);
+    host.SetString(contact, kModuleName, "LastName", r.last);
+    host.SetString(contact, kModuleName, "Nick", r.nick);
+    host.SetDword(contact, kModuleName, "ContactType", static_cast<uint32_t>(r.type));
+    if (!r.mail.empty()) host.SetString(contact, kModuleName, "e-mail", r.mail);
+    if (!r.mobile.empty()) {
+      host.SetString(contact, kModuleName, "Cellular", r.mobile + " SMS");
+      host.SetString(contact, kModuleName, "AlternativeCellular", r.mobile);
+    }
+    if (!r.web.empty()) host.SetString(contact, kModuleName, "Homepage", r.web);
+    return contact;
+  }
+  Record ReadUser(ContactHandle contact) const {
+    auto text = [&](const char* setting) {
+      return host.Text(contact, kModuleName, setting).value_or("");
+    };
+    return {text("FirstName"),
+            text("LastName"),
+            text("Nick"),
+            static_cast<int32_t>(host.Number(contact, kModuleName, "ContactType").value_or(0)),
+            text("e-mail"),
+            text("AlternativeCellular"),
+            text("Homepage")};
+  }
+  // The contacts the last import created, in the order of the file's lines.
+  std::vector<ContactHandle> NewestInFileOrder(std::size_t count) const {
+    const std::vector<ContactHandle> all = host.Contacts();
+    EXPECT_GE(all.size(), count);
+    return std::vector<ContactHandle>(all.rend() - static_cast<std::ptrdiff_t>(count), all.rend());
+  }
+
+  testhost::TestHost& host = testhost::TestHost::Instance();
+  testhost::TempFolder folder;
+};
+
+ShownMessage Completed(const char* text) { return {text, "Kestrin Users", 0x0}; }
+
+void ExpectMessages(const std::vector<ShownMessage>& shown, const std::vector<ShownMessage>& want) {
+  ASSERT_EQ(shown.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(shown[i].text, want[i].text);
+    EXPECT_EQ(shown[i].caption, want[i].caption);
+    EXPECT_EQ(shown[i].flags, want[i].flags);
+  }
+}
+
+// A failure that names the file and the system's reason, with the error icon.
+void ExpectFileFailure(const std::vector<ShownMessage>& shown, const std::string& text,
+                       const std::string& path, const std::string& reason) {
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, text + "\n\n" + path + ": " + reason);
+  EXPECT_EQ(shown[0].caption, "Kestrin Users");
+  EXPECT_EQ(shown[0].flags, 0x10u);
+}
+
+TEST_F(CsvExchangeTest, DialogsAskWithTheirOwnSettings) {
+  host.AddTranslation("Open", "Oeffnen");
+  host.AddTranslation("Save", "Speichern");
+  host.AddTranslation("Comma Separated Values (*.csv)", "Kommagetrennte Werte (*.csv)");
+  host.AddTranslation("Export process has completed.", "Export fertig.");
+  host.AddTranslation("Kestrin Users", "Kestrin-Benutzer");
+  EXPECT_TRUE(RunCommand("mKestrinUser/Import", std::nullopt).empty());
+  ExpectMessages(RunCommand("mKestrinUser/Export", folder.File("out.csv")),
+                 {Completed("Export fertig.")});
+
+  const auto requests = testhost::FileDialogRequests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].kind, shell::FileDialogKind::Open);
+  EXPECT_EQ(requests[0].title, "Oeffnen");
+  EXPECT_EQ(requests[0].filterDescription, "Kommagetrennte Werte (*.csv)");
+  EXPECT_EQ(requests[0].filterPattern, "*.csv");
+  EXPECT_EQ(requests[0].defaultExtension, "csv");
+  EXPECT_EQ(requests[0].flags, 0x1804u);
+  EXPECT_EQ(requests[1].kind, shell::FileDialogKind::Save);
+  EXPECT_EQ(requests[1].title, "Save");
+  EXPECT_EQ(requests[1].filterDescription, "Comma Separated Values (*.csv)");
+  EXPECT_EQ(requests[1].filterPattern, "*.csv");
+  EXPECT_EQ(requests[1].defaultExtension, "csv");
+  EXPECT_EQ(requests[1].flags, 0x804u);
+}
+
+TEST_F(CsvExchangeTest, CancelledDialogsDoNothing) {
+  AddUser({"John", "Smith", "John Smith", 1, "", "", ""});
+  EXPECT_TRUE(RunCommand("mKestrinUser/Import", std::nullopt).empty());
+  EXPECT_TRUE(RunCommand("mKestrinUser/Export", std::nullopt).empty());
+  EXPECT_EQ(host.ContactCount(), 1u);
+  EXPECT_TRUE(folder.Entries().empty());
+}
+
+struct ImportCase {
+  const char* title;
+  std::string line;
+  Record record;
+  std::string myHandle;
+};
+
+TEST_F(CsvExchangeTest, ImportsEachLineByTheRecordRules) {
+  const std::string name300 = "Abcde " + std::string(294, 'z');
+  const ImportCase cases[] = {
+      {"all columns",
+       "John;Smith;Johnny;2;j@x.org;0171 555;http://x.org",
+       {"John", "Smith", "Johnny", 2, "j@x.org", "0171 555", "http://x.org"},
+       "John Smith"},
+      {"name only", ";;John Smith", {"John", "Smith", "John Smith"}, "John Smith"},
+      {"first only", "John;;", {"John", "", "John"}, "John "},
+      {"name with leading blank", ";; Bob", {"", "Bob", " Bob"}, " Bob"},
+      {"padded names", " Ann ;\tLee ; x ;;  ", {"Ann", "Lee", " x ", 0, "  "}, " Ann  \tLee "},
+      {"quoted", "\"a;b\";\"c\";n;3;\"m;x\"", {"a;b", "c", "n", 3, "m;x"}, "a;b c"},
+      {"long name", ";;" + name300, {"Abcde", std::string(255, 'z'), name300}, name300},
+  };
+  for (const ImportCase& c : cases) {
+    SCOPED_TRACE(c.title);
+    ExpectMessages(Import(kHeader + c.line + "\r\n"), {Completed("Import process has completed.")});
+    const ContactHandle contact = host.Contacts().front();
+    EXPECT_EQ(ReadUser(contact), c.record);
+    EXPECT_EQ(host.Text(contact, "CList", "MyHandle"), c.myHandle);
+    EXPECT_EQ(host.Text(contact, "Protocol", "p"), "mKestrinUser");
+    const std::optional<std::string> cellular =
+        c.record.mobile.empty() ? std::nullopt
+                                : std::optional<std::string>(c.record.mobile + " SMS");
+    EXPECT_EQ(host.Text(contact, kModuleName, "Cellular"), cellular);
+    EXPECT_FALSE(host.Has(contact, kModuleName, "RealIP"));
+    EXPECT_FALSE(host.Has(contact, kModuleName, "UserID"));
+    EXPECT_EQ(host.Number(contact, kModuleName, "Status"), 40071u);
+    EXPECT_EQ(host.Number(contact, "UserOnline", "OldStatus"), 40071u);
+  }
+}
+
+TEST_F(CsvExchangeTest, ReadsTheContactTypeAsAWholeInteger) {
+  const std::pair<const char*, uint32_t> cases[] = {
+      {"3", 3},
+      {" 3", 3},
+      {"3 ", 0},
+      {"abc", 0},
+      {"", 0},
+      {"-1", 4294967295u},
+      {"$10", 16},
+      {"0x1F", 31},
+      {"X1f", 31},
+      {"+7", 7},
+      {"7x", 0},
+      {"2147483647", 2147483647u},
+      {"2147483648", 0},
+      {"-2147483648", 2147483648u},
+      {"0xFFFFFFFF", 4294967295u},
+      {"0x100000000", 0},
+      {"$", 0},
+      {"- 1", 0},
+      {"\t3", 0},
+  };
+  std::string file = "Name;Contact Type\r\n";
+  for (const auto& c : cases) file += std::string("n;") + c.first + "\r\n";
+  ExpectMessages(Import(file), {Completed("Import process has completed.")});
+  const auto contacts = NewestInFileOrder(std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(host.Number(contacts[i], kModuleName, "ContactType"), cases[i].second)
+        << "type text: '" << cases[i].first << "'";
+}
+
+TEST_F(CsvExchangeTest, StatusFollowsTheTypeWhileOnline) {
+  host.CallService("mKestrinUser/SetStatus", 40072, 0);
+  Import(kHeader + "A;B;;2\r\n");
+  const ContactHandle contact = host.Contacts().front();
+  EXPECT_EQ(host.Number(contact, kModuleName, "Status"), 40074u);
+  EXPECT_EQ(host.Number(contact, "UserOnline", "OldStatus"), 40074u);
+}
+
+TEST_F(CsvExchangeTest, ColumnsComeByTitleInAnyOrder) {
+  ExpectMessages(Import("Extra;Contact Type;Name;Other\r\n1;4;Jean Paul Sartre;zz\r\n"
+                        "2;x;Simone\r\n"),
+                 {Completed("Import process has completed.")});
+  const auto contacts = NewestInFileOrder(2);
+  EXPECT_EQ(ReadUser(contacts[0]), (Record{"Jean", "Paul Sartre", "Jean Paul Sartre", 4}));
+  EXPECT_EQ(ReadUser(contacts[1]), (Record{"Simone", "", "Simone", 0}));
+}
+
+TEST_F(CsvExchangeTest, EmptyFirstLineMeansTheExportOrder) {
+  Import("\r\nA;B;Nick;1;m;p;w\r\n");
+  EXPECT_EQ(ReadUser(host.Contacts().front()), (Record{"A", "B", "Nick", 1, "m", "p", "w"}));
+}
+
+TEST_F(CsvExchangeTest, EmptyLinesCarryNoRecord) {
+  const char* const files[] = {
+      "\r\nA;B\r\n\r\n\r\nC;D\r\n\r\n",
+      "First Name;Last Name\nA;B\n\n\nC;D\n\n",
+      "First Name;Last Name\r\nA;B\r\n\r\r\nC;D\r\n\032E;F\r\n",
+  };
+  for (const char* file : files) {
+    Restart();
+    ExpectMessages(Import(file), {Completed("Import process has completed.")});
+    const auto contacts = host.Contacts();
+    ASSERT_EQ(contacts.size(), 2u) << ::testing::PrintToString(std::string(file));
+    EXPECT_EQ(ReadUser(contacts[1]).first, "A");
+    EXPECT_EQ(ReadUser(contacts[0]).first, "C");
+  }
+}
+
+TEST_F(CsvExchangeTest, HeaderAloneOrEmptyFileImportsNothing) {
+  for (const char* file : {"", kHeaderLine, "\r\n"}) {
+    ExpectMessages(Import(file), {Completed("Import process has completed.")});
+    EXPECT_EQ(host.ContactCount(), 0u);
+  }
+}
+
+TEST_F(CsvExchangeTest, AFailingLineStopsTheImportAndKeepsEarlierContacts) {
+  const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
+  const ShownMessage notCompleted = Completed("Import process has not completed.");
+  // A line of blanks, a line without any name, then a header that matches nothing.
+  ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"), {invalidName, notCompleted});
+  EXPECT_EQ(host.ContactCount(), 1u);
+  ExpectMessages(Import(kHeader + "E;F\r\n ; ;\t;5;mail\r\nG;H\r\n"), {invalidName, notCompleted});
+  EXPECT_EQ(host.ContactCount(), 2u);
+  ExpectMessages(Import("John;Smith;John Smith;3\r\nAnna;Lee;Anna Lee;1\r\n"),
+                 {invalidName, notCompleted});
+  EXPECT_EQ(host.ContactCount(), 2u);
+
+  host.SetFailContactAdd(true);
+  ExpectMessages(Import(kHeader + "I;J\r\n"), {notCompleted});
+  EXPECT_EQ(host.ContactCount(), 2u);
+}
+
+TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
+  const std::string missing = folder.File("missing.csv");
+  ExpectFileFailure(RunCommand("mKestrinUser/Import", missing), "Import process has not completed.",
+                    missing, "No such file or directory");
+
+  // The second read fails: the lines of the first chunk stay imported.
+  std::string file = kHeader;
+  std::size_t lines = 0;
+  while (file.size() < 100000) {
+    file += "Name" + std::to_string(lines++) + ";Last\r\n";
+  }
+  testhost::FailFileOperation(FileOperation::Read, 2, "The device is not ready.");
+  const auto shown = Import(file);
+  ExpectFileFailure(shown, "Import process has not completed.", folder.File("in.csv"),
+                    "The device is not ready.");
+  EXPECT_GT(host.ContactCount(), 1000u);
+  EXPECT_LT(host.ContactCount(), lines);
+  EXPECT_EQ(ReadUser(host.Contacts().back()).first, "Name0");
+
+  Restart();
+  testhost::FailFileOperation(FileOperation::Close, 1, "Bad handle.");
+  ExpectFileFailure(Import(kHeader + "A;B\r\n"), "Import process has not completed.",
+                    folder.File("in.csv"), "Bad handle.");
+  EXPECT_EQ(host.ContactCount(), 1u);
+
+  Restart();
+  testhost::FailFileOperation(FileOperation::Open, 1, "Access is denied.");
+  ExpectFileFailure(Import(kHeader + "A;B\r\n"), "Import process has not completed.",
+                    folder.File("in.csv"), "Access is denied.");
+  EXPECT_EQ(host.ContactCount(), 0u);
+}
+
+TEST_F(CsvExchangeTest, ExportWritesTheHeaderAndEveryKestrinUserOnly) {
+  const std::string target = folder.File("out.csv");
+  ExpectMessages(RunCommand("mKestrinUser/Export", target),
+                 {Completed("Export process has completed.")});
+  EXPECT_EQ(testhost::ReadFileBytes(target), kHeader);
+
+  AddUser({"John", "Smith", "Johnny", 2, "j@x.org", "0171 555", "http://x.org"});
+  const ContactHandle foreign = host.AddForeignContact("ICQ");
+  host.SetString(foreign, kModuleName, "FirstName", "Foreign");
+  host.SetString(foreign, kModuleName, "Nick", "Foreign");
+  host.AddContact();  // no protocol at all
+  AddUser({"Anna", "", "Anna", -1});
+  ExpectMessages(RunCommand("mKestrinUser/Export", target),
+                 {Completed("Export process has completed.")});
+  EXPECT_EQ(testhost::ReadFileBytes(target),
+            kHeader + "Anna;;Anna;-1;;;\r\nJohn;Smith;Johnny;2;j@x.org;0171 555;http://x.org\r\n");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.csv"});
+}
+
+TEST_F(CsvExchangeTest, AFailedExportLeavesTheOldFileAsItWas) {
+  AddUser({"John", "Smith", "Johnny", 2});
+  const std::string target = folder.File("out.csv");
+  const std::string old = "old content\r\n";
+  const std::pair<FileOperation, const char*> faults[] = {
+      {FileOperation::Create, "Disk full."},
+      {FileOperation::Write, "There is not enough space on the disk."},
+      {FileOperation::Close, "The network name is no longer available."},
+      {FileOperation::Replace, "The process cannot access the file."},
+  };
+  for (const auto& fault : faults) {
+    testhost::WriteFileBytes(target, old);
+    testhost::FailFileOperation(fault.first, 1, fault.second);
+    ExpectFileFailure(RunCommand("mKestrinUser/Export", target),
+                      "Export process has not completed.", target, fault.second);
+    EXPECT_EQ(testhost::ReadFileBytes(target), old) << fault.second;
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.csv"}) << "left a file behind";
+  }
+
+  // Real failures: a folder that does not exist, and a target that is a folder.
+  const std::string nowhere = folder.File("none/out.csv");
+  ExpectFileFailure(RunCommand("mKestrinUser/Export", nowhere), "Export process has not completed.",
+                    nowhere, "No such file or directory");
+  const std::string busy = folder.File("busy");
+  ASSERT_EQ(::mkdir(busy.c_str(), 0700), 0);
+  testhost::WriteFileBytes(busy + "/keep", old);
+  ExpectFileFailure(RunCommand("mKestrinUser/Export", busy), "Export process has not completed.",
+                    busy, "Is a directory");
+  EXPECT_EQ(testhost::ReadFileBytes(busy + "/keep"), old);
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"busy", "out.csv"}));
+}
+
+TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
+  const Record users[] = {
+      {"John", "Smith", "Johnny", 2, "j@x.org", "0171 555", "http://x.org"},
+      {"Anna", "Lee", "Anna Lee", -1},
+      {"Bob", "", "B", 5, "", "", "w"},
+  };
+  for (const Record& user : users) AddUser(user);
+  host.AddForeignContact("ICQ");
+  const std::string file = folder.File("both.csv");
+  RunCommand("mKestrinUser/Export", file);
+  for (int copy = 1; copy <= 2; ++copy) {
+    ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                   {Completed("Import process has completed.")});
+    ASSERT_EQ(host.ContactCount(), 4u + 3u * static_cast<unsigned>(copy));
+  }
+  const auto imported = NewestInFileOrder(6);
+  for (std::size_t i = 0; i < imported.size(); ++i) {
+    const Record& original = users[2 - i % 3];  // the file follows the walk, newest first
+    EXPECT_EQ(ReadUser(imported[i]), original);
+    EXPECT_EQ(host.Text(imported[i], "CList", "MyHandle"), original.first + " " + original.last);
+  }
+}
+
+// What a stored value becomes in the file: line breaks and byte 26 turn into
+// blanks, and inside quotes a quote before a semicolon gets a blank after it.
+std::string Carried(std::string value) {
+  for (char& c : value)
+    if (c == '\r' || c == '\n' || c == '\x1a') c = ' ';
+  if (value.find(';') == std::string::npos && (value.empty() || value[0] != '"')) return value;
+  std::string bent;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    bent += value[i];
+    if (value[i] == '"' && i + 1 < value.size() && value[i + 1] == ';') bent += ' ';
+  }
+  return bent;
+}
+
+TEST_F(CsvExchangeTest, EveryExportedUserComesBackWithItsSevenColumns) {
+  std::mt19937 random(20240611);
+  const std::string alphabet = std::string("aZ9 ;\";\"\t\r\n\x1a\xE9-@", 15);
+  auto value = [&] {
+    std::string text(random() % 9, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    return text;
+  };
+  std::vector<Record> users;
+  for (int i = 0; i < 400; ++i) {
+    Record r{value(), value(), value(), static_cast<int32_t>(random()), value(), value(), value()};
+    // A full name and nick of blanks alone would take the name rules' other ways.
+    if (IsBlank(Carried(r.first))) r.first += "x";
+    if (IsBlank(Carried(r.nick))) r.nick += "n";
+    users.push_back(r);
+    AddUser(r);
+    if (i % 50 == 0) host.AddForeignContact("ICQ");
+  }
+  const std::string file = folder.File("nasty.csv");
+  ExpectMessages(RunCommand("mKestrinUser/Export", file),
+                 {Completed("Export process has completed.")});
+
+  // Line level: one line per user, seven columns as carried.
+  const std::string bytes = testhost::ReadFileBytes(file);
+  MemorySource source(bytes);
+  LineReader reader(source);
+  std::string line;
+  ASSERT_TRUE(reader.Next(line));
+  ColumnMap map;
+  ASSERT_TRUE(ReadHeader(line, map));
+  std::size_t index = users.size();
+  while (reader.Next(line)) {
+    ASSERT_GT(index, 0u) << "more lines than users";
+    const Record& r = users[--index];  // the walk yields the newest first
+    const FieldList fields = SplitFields(line);
+    EXPECT_EQ(ColumnValue(fields, map, Column::FirstName), Carried(r.first));
+    EXPECT_EQ(ColumnValue(fields, map, Column::LastName), Carried(r.last));
+    EXPECT_EQ(ColumnValue(fields, map, Column::Name), Carried(r.nick));
+    EXPECT_EQ(ColumnValue(fields, map, Column::ContactType), std::to_string(r.type));
+    EXPECT_EQ(ColumnValue(fields, map, Column::Email), Carried(r.mail));
+    EXPECT_EQ(ColumnValue(fields, map, Column::Mobile), Carried(r.mobile));
+    EXPECT_EQ(ColumnValue(fields, map, Column::Homepage), Carried(r.web)) << line;
+    EXPECT_LE(fields.size(), 7u) << line;
+  }
+  EXPECT_EQ(index, 0u) << "fewer lines than users";
+
+  // Database level: the import makes one user of each line.
+  const std::size_t before = host.ContactCount();
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), before + users.size());
+  const auto imported = NewestInFileOrder(users.size());
+  for (std::size_t i = 0; i < users.size(); ++i) {
+    const Record& r = users[users.size() - 1 - i];
+    const Record expected{Trim(Carried(r.first)), Trim(Carried(r.last)), Carried(r.nick), r.type,
+                          Carried(r.mail),        Carried(r.mobile),     Carried(r.web)};
+    EXPECT_EQ(ReadUser(imported[i]), expected);
+  }
+}
+
+TEST_F(CsvExchangeTest, OrdinaryValuesComeBackExactly) {
+  std::mt19937 random(7);
+  const std::string alphabet = "abcXYZ019 .-_@:/\"'\t\xC4\xF6";
+  auto value = [&](bool nonBlank) {
+    std::string text(random() % 12, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    if (!text.empty() && text[0] == '"') text[0] = 'q';
+    if (nonBlank && IsBlank(text)) text += 'k';
+    return text;
+  };
+  std::vector<Record> users;
+  for (int i = 0; i < 300; ++i) {
+    Record r{Trim(value(true)), Trim(value(false)), value(true), static_cast<int32_t>(random()),
+             value(false),      value(false),       value(false)};
+    users.push_back(r);
+    AddUser(r);
+  }
+  const std::string file = folder.File("plain.csv");
+  RunCommand("mKestrinUser/Export", file);
+  RunCommand("mKestrinUser/Import", file);
+  const auto imported = NewestInFileOrder(users.size());
+  for (std::size_t i = 0; i < users.size(); ++i)
+    EXPECT_EQ(ReadUser(imported[i]), users[users.size() - 1 - i]);
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+// The exchange file's format: splitting, header matching, column values,
+// rendering a contact, and reading lines from chunked sources.
+#include "csv/csv_format.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/mKestrinUser.h"
+#include "testhost/native_shell.h"
+#include "testhost/test_host.h"
+
+namespace {
+
+using Fields = std::vector<std::string>;
+
+struct SplitCase {
+  std::string line;
+  Fields fields;
+};
+
+TEST(CsvSplit, FollowsTheFieldRules) {
+  const SplitCase cases[] = {
+      {"", {}},
+      {"a;b;c", {"a", "b", "c"}},
+      {"a;;b", {"a", "", "b"}},
+      {";a", {"", "a"}},
+      {"a;b;", {"a", "b"}},
+      {";", {""}},
+      {";;", {"", ""}},
+      {"a ; b", {"a ", " b"}},
+      {"\"a;b\";c", {"a;b", "c"}},
+      {"\"a\";\"b\";", {"a", "b"}},
+      {"\"a\"\"b\";c", {"a\"\"b", "c"}},
+      {"\"\";x", {"", "x"}},
+      {"\"\"", {""}},
+      {"a\"b;c", {"a\"b", "c"}},
+      {"\"ab\"c;d", {"ab\"c;d"}},
+      {"\"abc", {"abc"}},
+      {"x;\"y", {"x", "y"}},
+      {"x;\"", {"x", ""}},
+      {"   ", {"   "}},
+      {"\"a\"", {"a"}},
+      {"\"a\";", {"a"}},
+      {"\"a\"x\";b", {"a\"x", "b"}},
+  };
+  for (const SplitCase& c : cases) EXPECT_EQ(SplitFields(c.line), c.fields) << "line: " << c.line;
+}
+
+struct HeaderCase {
+  std::string header;
+  ColumnMap expected;
+};
+
+constexpr int32_t kAbsent = kAbsentColumn;
+
+TEST(CsvHeader, MapsTitlesToTheirFirstExactField) {
+  const HeaderCase cases[] = {
+      {kHeaderLine, {{0, 1, 2, 3, 4, 5, 6}}},
+      {"Name;Contact Type", {{kAbsent, kAbsent, 0, 1, kAbsent, kAbsent, kAbsent}}},
+      {"first name;Last Name", {{kAbsent, 1, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}}},
+      {"Name ;\"Name\";Name", {{kAbsent, kAbsent, 1, kAbsent, kAbsent, kAbsent, kAbsent}}},
+      {"\xEF\xBB\xBF"
+       "First Name;Last Name",
+       {{kAbsent, 1, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}}},
+      {"Extra;Personal Web Page;x;Mobile Phone;E-mail Address;Contact Type;Name;Last Name;"
+       "First Name",
+       {{8, 7, 6, 5, 4, 3, 1}}},
+      {"John;Smith;John Smith;3",
+       {{kAbsent, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}}},
+  };
+  for (const HeaderCase& c : cases) {
+    ColumnMap map;
+    EXPECT_TRUE(ReadHeader(c.header, map));
+    for (int column = 0; column < kColumnCount; ++column)
+      EXPECT_EQ(map.index[column], c.expected.index[column])
+          << "header: " << c.header << ", column " << kColumnTitles[column];
+  }
+}
+
+TEST(CsvHeader, EmptyLineKeepsTheMapInForce) {
+  ColumnMap map;
+  map[Column::Name] = 5;
+  EXPECT_FALSE(ReadHeader("", map));
+  EXPECT_EQ(map[Column::Name], 5);
+  EXPECT_EQ(map[Column::FirstName], 0);
+}
+
+TEST(CsvColumnValue, TakesTheMappedFieldOrEmpty) {
+  ColumnMap map;
+  ASSERT_TRUE(ReadHeader("Name;Contact Type;Last Name", map));
+  const Fields shortLine = SplitFields("Anna");
+  EXPECT_EQ(ColumnValue(shortLine, map, Column::Name), "Anna");
+  EXPECT_EQ(ColumnValue(shortLine, map, Column::ContactType), "");
+  EXPECT_EQ(ColumnValue(shortLine, map, Column::FirstName), "");  // absent
+
+  const Fields longLine = SplitFields("Bob; 2 ;Lee;extra;more");
+  EXPECT_EQ(ColumnValue(longLine, map, Column::ContactType), " 2 ");
+  EXPECT_EQ(ColumnValue(longLine, map, Column::LastName), "Lee");
+  EXPECT_EQ(ColumnValue(longLine, map, Column::Homepage), "");
+
+  const ColumnMap byDefault;
+  const Fields threeFields = SplitFields("a;b;c");
+  EXPECT_EQ(ColumnValue(threeFields, byDefault, Column::Name), "c");
+  for (Column column : {Column::ContactType, Column::Email, Column::Mobile, Column::Homepage})
+    EXPECT_EQ(ColumnValue(threeFields, byDefault, column), "");
+}
+
+struct FieldTextCase {
+  std::string value;
+  std::string text;
+};
+
+TEST(CsvFieldText, QuotesOnlyWhatWouldNotReadBack) {
+  const FieldTextCase cases[] = {
+      {"", ""},
+      {"John Smith", "John Smith"},
+      {" padded ", " padded "},
+      {"a\"b", "a\"b"},
+      {"a\"", "a\""},
+      {"\xE4\xF6\xFC", "\xE4\xF6\xFC"},
+      {"a;b", "\"a;b\""},
+      {";", "\";\""},
+      {"\"quoted\"", "\"\"quoted\"\""},
+      {"\"", "\"\"\""},
+      {"x;y\"", "\"x;y\"\""},
+      // No field can carry these: they are bent so that the line survives.
+      {"line\r\nbreak", "line  break"},
+      {"\032eof", " eof"},
+      {"a\";b", "\"a\" ;b\""},
+      {"\";\";", "\"\" ;\" ;\""},
+  };
+  for (const FieldTextCase& c : cases) EXPECT_EQ(FieldText(c.value), c.text) << c.value;
+}
+
+class CsvRecordTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.Reset();
+    testhost::ResetNativeShell();
+    ASSERT_EQ(Load(host.Link()), 0);
+  }
+  void TearDown() override { Unload(); }
+
+  testhost::TestHost& host = testhost::TestHost::Instance();
+};
+
+TEST_F(CsvRecordTest, RendersTheSevenColumnsInOrder) {
+  const ContactHandle full = host.AddKestrinContact();
+  host.SetString(full, "mKestrinUser", "FirstName", "John");
+  host.SetString(full, "mKestrinUser", "LastName", "Smith");
+  host.SetString(full, "mKestrinUser", "Nick", "Johnny");
+  host.SetDword(full, "mKestrinUser", "ContactType", 2);
+  host.SetString(full, "mKestrinUser", "e-mail", "john@example.com");
+  host.SetString(full, "mKestrinUser", "Cellular", "0171 555 SMS");
+  host.SetString(full, "mKestrinUser", "AlternativeCellular", "0171 555");
+  host.SetString(full, "mKestrinUser", "Homepage", "http://example.com/~john");
+  EXPECT_EQ(ExportRecord(full),
+            "John;Smith;Johnny;2;john@example.com;0171 555;http://example.com/~john");
+
+  const ContactHandle typeOnly = host.AddKestrinContact();
+  host.SetDword(typeOnly, "mKestrinUser", "ContactType", 3);
+  EXPECT_EQ(ExportRecord(typeOnly), ";;;3;;;");
+  EXPECT_EQ(ExportRecord(host.AddKestrinContact()), ";;;0;;;");
+
+  const ContactHandle noType = host.AddKestrinContact();
+  host.SetDword(noType, "mKestrinUser", "ContactType", 4294967295u);
+  EXPECT_EQ(ExportRecord(noType), ";;;-1;;;");
+  host.SetWord(noType, "mKestrinUser", "ContactType", 5);  // another width reads as its number
+  EXPECT_EQ(ExportRecord(noType), ";;;5;;;");
+
+  const ContactHandle awkward = host.AddKestrinContact();
+  host.SetString(awkward, "mKestrinUser", "FirstName", "a;b");
+  host.SetString(awkward, "mKestrinUser", "Nick", "\"Q\"");
+  host.SetString(awkward, "mKestrinUser", "Homepage", "two\nlines");
+  const std::string line = ExportRecord(awkward);
+  EXPECT_EQ(line, "\"a;b\";;\"\"Q\"\";0;;;two lines");
+  EXPECT_EQ(SplitFields(line), (Fields{"a;b", "", "\"Q\"", "0", "", "", "two lines"}));
+  EXPECT_EQ(host.LiveVariantTexts(), 0u);
+}
+
+// Hands out at most `limit` bytes per read, to put line ends across chunks.
+class TrickleSource : public ByteSource {
+ public:
+  TrickleSource(std::string bytes, std::size_t limit) : bytes_(std::move(bytes)), limit_(limit) {}
+  bool Read(char* buffer, std::size_t capacity, std::size_t& count) override {
+    count = std::min({capacity, limit_, bytes_.size() - pos_});
+    std::copy_n(bytes_.data() + pos_, count, buffer);
+    pos_ += count;
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t limit_;
+  std::size_t pos_ = 0;
+};
+
+std::vector<std::string> ReadLines(const std::string& bytes, std::size_t trickle,
+                                   std::size_t chunk) {
+  TrickleSource source(bytes, trickle);
+  LineReader reader(source, chunk);
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.Next(line)) lines.push_back(line);
+  EXPECT_FALSE(reader.Failed());
+  EXPECT_FALSE(reader.Next(line)) << "reading on after the end";
+  return lines;
+}
+
+struct LineCase {
+  std::string bytes;
+  std::vector<std::string> lines;
+};
+
+TEST(CsvLineReader, SplitsLinesWhereverTheChunksEnd) {
+  const LineCase cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"a\n", {"a"}},
+      {"a\r\nb\nc", {"a", "b", "c"}},
+      {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+      {"\r\n", {""}},
+      {"\n\n", {"", ""}},
+      {"a\rb\r\n", {"ab"}},
+      {"a\r\rb", {"ab"}},
+      {"a\r", {"a"}},
+      {"\r", {""}},
+      {"a\r\r\n", {"a"}},
+      {"a\n\032b\n", {"a"}},
+      {"\032a\r\nb", {}},
+      {"a\r\n\x1a", {"a"}},
+      {"ab\032cd\r\nef\r\n", {"ab"}},
+      {std::string("\xFF\x00\xFE\n", 4), {std::string("\xFF\x00\xFE", 3)}},
+  };
+  for (const LineCase& c : cases) {
+    for (std::size_t trickle : {1u, 2u, 3u, 1000u}) {
+      for (std::size_t chunk : {1u, 2u, 4096u}) {
+        EXPECT_EQ(ReadLines(c.bytes, trickle, chunk), c.lines)
+            << "bytes: " << ::testing::PrintToString(c.bytes) << " trickle " << trickle << " chunk "
+            << chunk;
+      }
+    }
+  }
+}
+
+TEST(CsvLineReader, KeepsLongLinesWhole) {
+  const std::string longLine(200000, 'x');
+  const auto lines = ReadLines(longLine + "\r\n" + longLine, 70000, 1024);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], longLine);
+  EXPECT_EQ(lines[1], longLine);
+}
+
+// Fails on its second read: the line cut short must not come out.
+class FailingSource : public ByteSource {
+ public:
+  bool Read(char* buffer, std::size_t capacity, std::size_t& count) override {
+    if (reads_++ != 0) return false;
+    const std::string first = "whole\r\ncut";
+    count = std::min(capacity, first.size());
+    std::copy_n(first.data(), count, buffer);
+    return true;
+  }
+
+ private:
+  int reads_ = 0;
+};
+
+TEST(CsvLineReader, StopsAtAFailedReadWithoutTheCutLine) {
+  FailingSource source;
+  LineReader reader(source, 64);
+  std::string line;
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line, "whole");
+  EXPECT_FALSE(reader.Next(line));
+  EXPECT_TRUE(reader.Failed());
+  EXPECT_FALSE(reader.Next(line));
+}
+
+}  // namespace

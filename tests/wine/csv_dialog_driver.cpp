@@ -1,0 +1,204 @@
+#include "csv_dialog_driver.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+constexpr int kFileNameCombo = 0x47c;  // cmb13
+constexpr int kFileTypeCombo = 0x470;  // cmb1
+constexpr int kReadOnlyBox = 0x410;    // chx1
+constexpr int kMessageText = 0xFFFF;
+constexpr UINT kSendTimeout = 5000;
+constexpr DWORD kStepTimeout = 15000;
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeout,
+                           &result))
+    return 0;
+  return static_cast<LRESULT>(result);
+}
+
+std::string ControlText(HWND control) {
+  if (control == nullptr) return {};
+  const auto length = static_cast<int>(Send(control, WM_GETTEXTLENGTH, 0, 0));
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  Send(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM parameter) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+      ClassNameOf(window) == "#32770")
+    reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
+  return TRUE;
+}
+
+// Every visible dialog-class top-level window of this process.
+std::vector<HWND> Dialogs() {
+  std::vector<HWND> found;
+  EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+HWND OtherDialog(HWND except) {
+  for (HWND window : Dialogs())
+    if (window != except) return window;
+  return nullptr;
+}
+
+FileDialogView Inspect(HWND dialog) {
+  FileDialogView view;
+  view.found = true;
+  view.title = WindowText(dialog);
+  const HWND types = GetDlgItem(dialog, kFileTypeCombo);
+  const auto count = static_cast<int>(Send(types, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    std::string item(static_cast<std::size_t>(Send(types, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
+    Send(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+    item.resize(std::strlen(item.c_str()));
+    view.filters.push_back(item);
+  }
+  view.selectedFilter = static_cast<int>(Send(types, CB_GETCURSEL, 0, 0));
+  const HWND readOnly = GetDlgItem(dialog, kReadOnlyBox);
+  view.readOnlyShown = readOnly != nullptr && IsWindowVisible(readOnly);
+  return view;
+}
+
+MessageBoxView ReadBox(HWND box) {
+  MessageBoxView view;
+  view.caption = WindowText(box);
+  view.text = ControlText(GetDlgItem(box, kMessageText));
+  // The box's icon is the static control that holds one.
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassNameOf(child) == "Static" && Send(child, STM_GETICON, 0, 0) != 0 &&
+        IsWindowVisible(child))
+      view.iconShown = true;
+  }
+  return view;
+}
+
+// Presses the box's OK and waits until it is gone.
+void Dismiss(HWND box, WPARAM command = IDOK) {
+  PostMessageA(box, WM_COMMAND, command, 0);
+  WaitFor([box] { return !IsWindow(box) || !IsWindowVisible(box); }, kStepTimeout);
+}
+
+}  // namespace
+
+CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
+                      const DialogAnswer& answer) {
+  CommandRun run;
+  std::atomic<bool> done{false};
+  UiThread driver([&] {
+    HWND dialog = nullptr;
+    WaitFor([&] { return done || (dialog = FindTopWindow("#32770", title)) != nullptr; },
+            kStepTimeout);
+    if (dialog != nullptr) {
+      run.dialog = Inspect(dialog);
+      if (answer.fileName) {
+        Send(GetDlgItem(dialog, kFileNameCombo), WM_SETTEXT, 0,
+             reinterpret_cast<LPARAM>(answer.fileName->c_str()));
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        for (int i = 0; i < answer.refusals; ++i) {
+          HWND refusal = nullptr;
+          WaitFor([&] { return (refusal = OtherDialog(dialog)) != nullptr; }, kStepTimeout);
+          if (refusal == nullptr) break;
+          run.boxes.push_back(ReadBox(refusal));
+          Dismiss(refusal);
+        }
+        if (answer.refusals > 0) {
+          EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog took the name it should refuse";
+          Dismiss(dialog, IDCANCEL);
+        }
+      } else {
+        Dismiss(dialog, IDCANCEL);
+      }
+    } else if (!done) {
+      ADD_FAILURE() << "no dialog titled " << title;
+    }
+    // Every message box until the command returns.
+    while (!done) {
+      HWND box = nullptr;
+      const bool moved =
+          WaitFor([&] { return done || (box = OtherDialog(dialog)) != nullptr; }, kStepTimeout);
+      if (box != nullptr) {
+        run.boxes.push_back(ReadBox(box));
+        Dismiss(box);
+      } else if (!moved) {
+        // The command is stuck in a window of its own: end it rather than hang.
+        ADD_FAILURE() << "the command did not end";
+        for (HWND window : Dialogs()) Dismiss(window, IDCANCEL);
+      }
+    }
+  });
+  run.result = call();
+  done = true;
+  driver.Join();
+  return run;
+}
+
+WinTempFolder::WinTempFolder() {
+  static int counter = 0;
+  char base[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, base);
+  path_ = std::string(base) + "kestrin-csv-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(++counter);
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+WinTempFolder::~WinTempFolder() {
+  for (const std::string& name : Entries()) DeleteFileA(File(name).c_str());
+  RemoveDirectoryA(path_.c_str());
+}
+
+std::vector<std::string> WinTempFolder::Entries() const {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  const HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<cannot open " + path + ">";
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read != 0)
+    bytes.append(chunk, read);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ(written, bytes.size());
+}
+
+HeldFile::HeldFile(const std::string& path)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+
+HeldFile::~HeldFile() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}

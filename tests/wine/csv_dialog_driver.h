@@ -1,0 +1,78 @@
+// Driving the Import and Export commands of the real DLL: a helper thread
+// answers the common file dialog and dismisses every message box that the
+// command shows, while the test's main thread sits in the service call.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "wine_support.h"
+
+// The file dialog as the driver found it.
+struct FileDialogView {
+  bool found = false;
+  std::string title;
+  std::vector<std::string> filters;  // items of the file-type list
+  int selectedFilter = -1;
+  bool readOnlyShown = true;  // the "open as read-only" check box
+};
+
+struct MessageBoxView {
+  std::string caption;
+  std::string text;
+  bool iconShown = false;
+};
+
+struct CommandRun {
+  intptr_t result = -1;
+  FileDialogView dialog;
+  std::vector<MessageBoxView> boxes;
+};
+
+// What to do in the file dialog: enter a name and press OK, or cancel. A name
+// the dialog refuses keeps it open: `refusals` is then how many of its own
+// message boxes to dismiss before cancelling it.
+struct DialogAnswer {
+  std::optional<std::string> fileName;
+  int refusals = 0;
+};
+
+// Calls `service` on this thread and drives its dialog (titled `title`) and
+// message boxes from a helper thread until the call returns.
+CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
+                      const DialogAnswer& answer);
+
+// A new folder under the temporary folder, removed with its files at the end.
+class WinTempFolder {
+ public:
+  WinTempFolder();
+  ~WinTempFolder();
+  WinTempFolder(const WinTempFolder&) = delete;
+  WinTempFolder& operator=(const WinTempFolder&) = delete;
+
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+  std::vector<std::string> Entries() const;  // sorted
+
+ private:
+  std::string path_;
+};
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Holds a file open without sharing, as another program may.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};

@@ -1,0 +1,206 @@
+// The Import and Export commands of the real DLL, through their services,
+// with the real common dialogs and message boxes.
+#include <string>
+#include <vector>
+
+#include "csv_dialog_driver.h"
+#include "wine_support.h"
+
+namespace {
+
+constexpr const char* kModuleName = "mKestrinUser";
+const std::string kHeader =
+    "First Name;Last Name;Name;Contact Type;E-mail Address;Mobile Phone;Personal Web Page\r\n";
+constexpr const char* kCaption = "Kestrin Users";
+constexpr const char* kFilter = "Comma Separated Values (*.csv)";
+
+class CsvWineTest : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    FireModulesLoaded();
+  }
+
+  CommandRun Import(const DialogAnswer& answer, const char* title = "Open") {
+    return RunCommand([this] { return Call("mKestrinUser/Import"); }, title, answer);
+  }
+  CommandRun Export(const DialogAnswer& answer) {
+    return RunCommand([this] { return Call("mKestrinUser/Export"); }, "Save", answer);
+  }
+  CommandRun ImportBytes(const std::string& bytes) {
+    const std::string path = folder.File("in.csv");
+    WriteWholeFile(path, bytes);
+    return Import({path});
+  }
+
+  ContactHandle AddUser(const std::string& first, const std::string& last, const std::string& nick,
+                        uint32_t type, const std::string& mail = "") {
+    const ContactHandle contact = host.AddKestrinContact();
+    host.SetString(contact, kModuleName, "FirstName", first);
+    host.SetString(contact, kModuleName, "LastName", last);
+    host.SetString(contact, kModuleName, "Nick", nick);
+    host.SetDword(contact, kModuleName, "ContactType", type);
+    if (!mail.empty()) host.SetString(contact, kModuleName, "e-mail", mail);
+    return contact;
+  }
+  std::string Text(ContactHandle contact, const char* setting) const {
+    return host.Text(contact, kModuleName, setting).value_or("<missing>");
+  }
+
+  WinTempFolder folder;
+};
+
+void ExpectBox(const MessageBoxView& box, const std::string& text, const std::string& caption,
+               bool icon) {
+  EXPECT_EQ(box.text, text);
+  EXPECT_EQ(box.caption, caption);
+  EXPECT_EQ(box.iconShown, icon) << text;
+}
+
+TEST_F(CsvWineTest, DialogsShowTheirTitleAndFilterAndCancelDoesNothing) {
+  AddUser("John", "Smith", "John", 1);
+  host.AddTranslation("Open", "Oeffnen");
+  host.AddTranslation(kFilter, "Kommagetrennte Werte");
+  host.AddTranslation("Save", "Speichern");
+
+  const CommandRun import = Import({}, "Oeffnen");
+  EXPECT_EQ(import.result, 0);
+  EXPECT_TRUE(import.dialog.found);
+  EXPECT_EQ(import.dialog.filters, std::vector<std::string>{"Kommagetrennte Werte"});
+  EXPECT_EQ(import.dialog.selectedFilter, 0);
+  EXPECT_FALSE(import.dialog.readOnlyShown);
+  EXPECT_TRUE(import.boxes.empty());
+  EXPECT_EQ(host.ContactCount(), 1u);
+
+  const CommandRun exported = Export({});
+  EXPECT_EQ(exported.result, 0);
+  EXPECT_EQ(exported.dialog.title, "Save");
+  EXPECT_EQ(exported.dialog.filters, std::vector<std::string>{kFilter});
+  EXPECT_EQ(exported.dialog.selectedFilter, 0);
+  EXPECT_FALSE(exported.dialog.readOnlyShown);
+  EXPECT_TRUE(exported.boxes.empty());
+  EXPECT_TRUE(folder.Entries().empty());
+}
+
+TEST_F(CsvWineTest, DialogsRefuseWhatTheirFlagsForbid) {
+  // Open wants an existing file; Save an existing folder. The dialog complains
+  // in a box of its own and stays open (checked by the driver), then is cancelled.
+  const CommandRun open = Import({folder.File("missing.csv"), 1});
+  ASSERT_EQ(open.boxes.size(), 1u);
+  EXPECT_NE(open.boxes[0].caption, kCaption);
+  EXPECT_FALSE(open.boxes[0].text.empty());
+  EXPECT_EQ(host.ContactCount(), 0u);
+
+  AddUser("John", "Smith", "John", 1);
+  const CommandRun save = Export({folder.File("nowhere\\out.csv"), 1});
+  ASSERT_EQ(save.boxes.size(), 1u);
+  EXPECT_NE(save.boxes[0].caption, kCaption);
+  EXPECT_TRUE(folder.Entries().empty());
+}
+
+TEST_F(CsvWineTest, ExportWithoutKestrinUsersWritesTheHeaderAlone) {
+  host.AddForeignContact("ICQ");
+  const std::string target = folder.File("empty.csv");
+  const CommandRun run = Export({target});
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0], "Export process has completed.", kCaption, false);
+  EXPECT_EQ(ReadWholeFile(target), kHeader);
+}
+
+TEST_F(CsvWineTest, ExportLeavesOtherProtocolsOutAndImportMakesASecondCopy) {
+  AddUser("John", "Smith", "Johnny", 2, "john@example.com");
+  const ContactHandle foreign = host.AddForeignContact("ICQ");
+  host.SetString(foreign, kModuleName, "FirstName", "Foreign");
+  AddUser("Anna", "Lee", "Anna;Lee", 4294967295u);
+  const std::string target = folder.File("users.csv");
+  WriteWholeFile(target, "replaced without a question");
+
+  const CommandRun exported = Export({target});
+  ASSERT_EQ(exported.boxes.size(), 1u);
+  ExpectBox(exported.boxes[0], "Export process has completed.", kCaption, false);
+  EXPECT_EQ(ReadWholeFile(target),
+            kHeader + "Anna;Lee;\"Anna;Lee\";-1;;;\r\nJohn;Smith;Johnny;2;john@example.com;;\r\n");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"users.csv"});
+
+  const CommandRun imported = Import({target});
+  ASSERT_EQ(imported.boxes.size(), 1u);
+  ExpectBox(imported.boxes[0], "Import process has completed.", kCaption, false);
+  const auto contacts = host.Contacts();
+  ASSERT_EQ(contacts.size(), 5u);
+  // Newest first: John's copy, then Anna's.
+  EXPECT_EQ(Text(contacts[0], "FirstName"), "John");
+  EXPECT_EQ(Text(contacts[0], "e-mail"), "john@example.com");
+  EXPECT_EQ(host.Number(contacts[0], kModuleName, "ContactType"), 2u);
+  EXPECT_EQ(host.Text(contacts[0], "CList", "MyHandle"), "John Smith");
+  EXPECT_EQ(Text(contacts[1], "Nick"), "Anna;Lee");
+  EXPECT_EQ(host.Number(contacts[1], kModuleName, "ContactType"), 4294967295u);
+}
+
+TEST_F(CsvWineTest, ATypedNameWithoutExtensionGetsCsv) {
+  const CommandRun run = Export({folder.File("plain")});
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"plain.csv"});
+}
+
+TEST_F(CsvWineTest, HeaderInAnotherOrderWithExtraColumnsAndEmptyLines) {
+  const CommandRun run = ImportBytes(
+      "Notes;Contact Type;Name;E-mail Address\r\nx;3;Jean Paul;jp@example.com\r\n\r\n"
+      "y;0x2;Simone\r\n\r\n");
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0], "Import process has completed.", kCaption, false);
+  const auto contacts = host.Contacts();
+  ASSERT_EQ(contacts.size(), 2u);
+  EXPECT_EQ(Text(contacts[1], "FirstName"), "Jean");
+  EXPECT_EQ(Text(contacts[1], "LastName"), "Paul");
+  EXPECT_EQ(Text(contacts[1], "e-mail"), "jp@example.com");
+  EXPECT_EQ(host.Number(contacts[1], kModuleName, "ContactType"), 3u);
+  EXPECT_EQ(Text(contacts[0], "Nick"), "Simone");
+  EXPECT_EQ(host.Number(contacts[0], kModuleName, "ContactType"), 2u);
+}
+
+TEST_F(CsvWineTest, ALineThatFailsStopsTheImportAndKeepsEarlierContacts) {
+  host.AddTranslation("Import process has not completed.", "Import nicht beendet.");
+  const CommandRun run = ImportBytes(kHeader + "Anna;Lee\r\n  ;\t\r\nBob;Ray\r\n");
+  ASSERT_EQ(run.boxes.size(), 2u);
+  ExpectBox(run.boxes[0], "Invalid or empty full user name.", "Error", true);
+  ExpectBox(run.boxes[1], "Import nicht beendet.", kCaption, false);
+  ASSERT_EQ(host.ContactCount(), 1u);
+  EXPECT_EQ(Text(host.Contacts()[0], "FirstName"), "Anna");
+}
+
+TEST_F(CsvWineTest, AFileThatCannotBeOpenedIsNamedWithTheReason) {
+  const std::string path = folder.File("locked.csv");
+  WriteWholeFile(path, kHeader + "Anna;Lee\r\n");
+  HeldFile lock(path);
+  ASSERT_TRUE(lock.Held());
+  const CommandRun run = Import({path});
+  ASSERT_EQ(run.boxes.size(), 1u);
+  const std::string prefix = "Import process has not completed.\n\n" + path + ": ";
+  EXPECT_EQ(run.boxes[0].text.substr(0, prefix.size()), prefix);
+  EXPECT_GT(run.boxes[0].text.size(), prefix.size()) << "no reason given";
+  EXPECT_EQ(run.boxes[0].caption, kCaption);
+  EXPECT_TRUE(run.boxes[0].iconShown);
+  EXPECT_EQ(host.ContactCount(), 0u);
+}
+
+TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
+  AddUser("John", "Smith", "Johnny", 2);
+  const std::string target = folder.File("busy.csv");
+  const std::string old = "old;content\r\n";
+  WriteWholeFile(target, old);
+  {
+    HeldFile lock(target);
+    ASSERT_TRUE(lock.Held());
+    const CommandRun run = Export({target});
+    ASSERT_EQ(run.boxes.size(), 1u);
+    const std::string prefix = "Export process has not completed.\n\n" + target + ": ";
+    EXPECT_EQ(run.boxes[0].text.substr(0, prefix.size()), prefix);
+    EXPECT_GT(run.boxes[0].text.size(), prefix.size()) << "no reason given";
+    EXPECT_EQ(run.boxes[0].caption, kCaption);
+    EXPECT_TRUE(run.boxes[0].iconShown);
+  }
+  EXPECT_EQ(ReadWholeFile(target), old);
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"busy.csv"});
+}
+
+}  // namespace
