@@ -1,0 +1,218 @@
+#include "editor/sVCLU.h"
+
+#include "shell/win32_module.h"
+
+namespace {
+
+// Window styles of the native controls.
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kEditExStyle = WS_EX_CLIENTEDGE;
+constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOVSCROLL | ES_AUTOHSCROLL;
+constexpr DWORD kButtonExStyle = WS_EX_NOPARENTNOTIFY;
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+// A drop-down list with the type bits 0x0C set as well.
+constexpr DWORD kComboStyle = 0x5001024F;
+
+// The screen's device context, released when it goes out of scope.
+class ScreenDC {
+ public:
+  ScreenDC() : dc_(GetDC(nullptr)) {}
+  ~ScreenDC() {
+    if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
+  }
+  ScreenDC(const ScreenDC&) = delete;
+  ScreenDC& operator=(const ScreenDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+}  // namespace
+
+int ScreenPixelsPerInch() {
+  // Read on first use rather than when the library is loaded: the loader lock
+  // is held then, and a plug-in loaded without a display must still load.
+  static const int pixelsPerInch = [] {
+    const ScreenDC screen;
+    const int value = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return value > 0 ? value : 96;
+  }();
+  return pixelsPerInch;
+}
+
+void OwnedFont::reset(HFONT font) {
+  if (font_ != nullptr && font_ != font) DeleteObject(font_);
+  font_ = font;
+}
+
+// --- TsVCLWinControl --------------------------------------------------------
+
+TsVCLWinControl::TsVCLWinControl(HWND parent) : ParentHandle(parent) { SetFontSize(8); }
+
+TsVCLWinControl::~TsVCLWinControl() {
+  DetachFromWindow();
+  // FontHandle deletes the font after the window has let go of it.
+}
+
+void TsVCLWinControl::DetachFromWindow() {
+  if (Handle == nullptr || !IsWindow(Handle)) return;
+  if (GetWindowLongPtrA(Handle, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
+    SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
+  if (OldWindowProc != nullptr &&
+      GetWindowLongPtrA(Handle, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&ControlWindowProc))
+    SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OldWindowProc));
+  if (FontHandle.get() != nullptr &&
+      reinterpret_cast<HFONT>(SendMessageA(Handle, WM_GETFONT, 0, 0)) == FontHandle.get())
+    SendMessageA(Handle, WM_SETFONT, 0, FALSE);
+}
+
+std::string TsVCLWinControl::GetText() { return Caption; }
+
+void TsVCLWinControl::SetText(const std::string& text) {
+  Caption = text;
+  if (Handle != nullptr) SetWindowTextA(Handle, Caption.c_str());
+}
+
+void TsVCLWinControl::SetFontSize(int points) {
+  FontHeight = -MulDiv(points, ScreenPixelsPerInch(), 72);
+  if (Handle == nullptr) {
+    FontHandle.reset();
+    return;
+  }
+  // The window takes the new font before the old one is deleted.
+  const HFONT font = MakeFont();
+  SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  FontHandle.reset(font);
+}
+
+void TsVCLWinControl::Show() {
+  if (Handle == nullptr) CreateWnd();
+  if (Handle != nullptr) ShowWindow(Handle, SW_SHOW);
+}
+
+void TsVCLWinControl::SetEnabled(bool enabled) {
+  if (enabled == Enabled) return;
+  if (Handle != nullptr) EnableWindow(Handle, enabled ? TRUE : FALSE);
+  Enabled = enabled;
+}
+
+HFONT TsVCLWinControl::MakeFont() const {
+  LOGFONTA font{};
+  font.lfHeight = FontHeight;
+  font.lfWeight = FW_NORMAL;
+  lstrcpynA(font.lfFaceName, FontName.c_str(), LF_FACESIZE);
+  return CreateFontIndirectA(&font);
+}
+
+void TsVCLWinControl::CreateWindowHandle(const char* className, DWORD exStyle, DWORD style) {
+  // A control disabled before it has a window is created disabled.
+  const DWORD disabled = Enabled ? 0 : WS_DISABLED;
+  Handle = CreateWindowExA(exStyle, className, Caption.c_str(), style | disabled, Left, Top, Width,
+                           Height, ParentHandle, nullptr, PluginModule(), nullptr);
+  if (Handle == nullptr) return;
+  if (FontHandle.get() == nullptr) FontHandle.reset(MakeFont());
+  SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle.get()), FALSE);
+  SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if ((style & WS_TABSTOP) != 0)
+    OldWindowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
+}
+
+LRESULT CALLBACK TsVCLWinControl::ControlWindowProc(HWND window, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
+  auto* control = reinterpret_cast<TsVCLWinControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (control == nullptr || control->Handle != window) {
+    // No object any more: the window's own class procedure takes over.
+    const auto classProc = reinterpret_cast<WNDPROC>(GetClassLongPtrA(window, GCLP_WNDPROC));
+    return CallWindowProcA(classProc, window, message, wParam, lParam);
+  }
+  switch (message) {
+    case WM_CHAR: return control->OnChar(wParam, lParam);
+    case WM_SETFOCUS: return control->OnSetFocus(wParam, lParam);
+    default: return control->PassOn(message, wParam, lParam);
+  }
+}
+
+LRESULT TsVCLWinControl::OnChar(WPARAM character, LPARAM lParam) {
+  if (character == VK_TAB) {
+    const BOOL previous = GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE;
+    SetFocus(GetNextDlgTabItem(ParentHandle, Handle, previous));
+    return 0;
+  }
+  if (character == VK_ESCAPE &&
+      (GetWindowLongPtrA(ParentHandle, GWL_STYLE) & static_cast<LONG_PTR>(WS_VISIBLE)) != 0) {
+    // Hiding the parent may close it and release this object: nothing of the
+    // object is touched afterwards.
+    ShowWindow(ParentHandle, SW_HIDE);
+    return 0;
+  }
+  return PassOn(WM_CHAR, character, lParam);
+}
+
+LRESULT TsVCLWinControl::OnSetFocus(WPARAM lostFocus, LPARAM lParam) {
+  SendMessageA(Handle, EM_SETSEL, 0, -1);
+  return PassOn(WM_SETFOCUS, lostFocus, lParam);
+}
+
+LRESULT TsVCLWinControl::PassOn(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The arguments are read before the call; the object may be gone after it.
+  return CallWindowProcA(OldWindowProc, Handle, message, wParam, lParam);
+}
+
+// --- Concrete controls ------------------------------------------------------
+
+TsVCLLabel::TsVCLLabel(HWND parent) : TsVCLWinControl(parent) { Height = 16; }
+
+void TsVCLLabel::CreateWnd() { CreateWindowHandle("STATIC", 0, kLabelStyle); }
+
+TsVCLLine::TsVCLLine(HWND parent) : TsVCLWinControl(parent) { Height = 16; }
+
+void TsVCLLine::CreateWnd() {
+  DWORD rectangle = 0;
+  if (Kind == 4 || Kind == 5 || Kind == 6) rectangle = static_cast<DWORD>(Kind);
+  CreateWindowHandle("STATIC", 0, kLabelStyle | rectangle);
+}
+
+TsVCLEdit::TsVCLEdit(HWND parent) : TsVCLWinControl(parent) { Height = 21; }
+
+std::string TsVCLEdit::GetText() {
+  if (Handle == nullptr) return Caption;
+  // The whole text: the fields set no length limit.
+  const int length = GetWindowTextLengthA(Handle);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(Handle, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+void TsVCLEdit::CreateWnd() {
+  CreateWindowHandle("EDIT", kEditExStyle, kEditStyle | (Password ? ES_PASSWORD : 0));
+}
+
+TsVCLButton::TsVCLButton(HWND parent) : TsVCLWinControl(parent) {
+  Width = 75;
+  Height = 25;
+}
+
+void TsVCLButton::CreateWnd() { CreateWindowHandle("BUTTON", kButtonExStyle, kButtonStyle); }
+
+TsVCLComboBox::TsVCLComboBox(HWND parent) : TsVCLWinControl(parent) {}
+
+void TsVCLComboBox::CreateWnd() { CreateWindowHandle("COMBOBOX", 0, kComboStyle); }
+
+int TsVCLComboBox::AddItem(const std::string& text) {
+  if (Handle == nullptr) return CB_ERR;
+  return static_cast<int>(
+      SendMessageA(Handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+int TsVCLComboBox::GetItemIndex() const {
+  if (Handle == nullptr) return CB_ERR;
+  return static_cast<int>(SendMessageA(Handle, CB_GETCURSEL, 0, 0));
+}
+
+void TsVCLComboBox::SetItemIndex(int index) {
+  if (Handle != nullptr) SendMessageA(Handle, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
