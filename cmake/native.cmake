@@ -32,3 +32,12 @@ endforeach()
 if(KESTRIN_FUZZ)
   include(${CMAKE_SOURCE_DIR}/fuzz/fuzz.cmake OPTIONAL)
 endif()
+
+# Generated files that are checked in must match their generators.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND)
+  add_test(NAME langpack_template
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/gen-langpack.py --check)
+  add_test(NAME icons_generated
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/gen-icons.py --check)
+endif()

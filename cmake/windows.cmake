@@ -33,7 +33,7 @@ file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(wine_tests PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
-target_link_libraries(wine_tests PRIVATE gtest gmock gtest_main user32 gdi32 comdlg32 kernel32)
+target_link_libraries(wine_tests PRIVATE gtest gmock gtest_main user32 gdi32 comdlg32 kernel32 version)
 target_link_options(wine_tests PRIVATE ${KESTRIN_STATIC_LINK})
 add_dependencies(wine_tests mKestrinUser)
 add_test(NAME wine_tests COMMAND wine_tests)
@@ -43,3 +43,17 @@ set_tests_properties(wine_tests PROPERTIES TIMEOUT 900
 # The DLL exports exactly the three entry points and imports only system DLLs.
 add_test(NAME dll_interface
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll-interface.sh $<TARGET_FILE:mKestrinUser>)
+
+# The release zip holds exactly the files for messenger users, and this DLL.
+add_test(NAME release_package
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-package.sh $<TARGET_FILE:mKestrinUser>)
+
+# The demo: the test host in a window of its own with the real DLL loaded
+# (scripts/demo.sh).
+add_executable(kestrin_demo ${CMAKE_SOURCE_DIR}/demo/demo_host.cpp
+  ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
+target_include_directories(kestrin_demo PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(kestrin_demo PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+target_link_libraries(kestrin_demo PRIVATE comctl32 user32 gdi32 kernel32)
+target_link_options(kestrin_demo PRIVATE ${KESTRIN_STATIC_LINK})
+add_dependencies(kestrin_demo mKestrinUser)

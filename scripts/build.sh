@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing and builds dist/mKestrinUser.dll.
+# Installs what is missing, builds dist/mKestrinUser.dll and packs the release
+# zip dist/mKestrinUser-<version>.zip for messenger users.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -9,3 +10,4 @@ cmake --build --preset cross --target mKestrinUser
 mkdir -p dist
 cp build/cross/bin/mKestrinUser.dll dist/mKestrinUser.dll
 echo "Built dist/mKestrinUser.dll"
+echo "Packed $(scripts/package.sh build/cross/bin/mKestrinUser.dll dist)"

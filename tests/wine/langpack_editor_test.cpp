@@ -1,0 +1,58 @@
+// The editor window asks the host to translate only texts that the
+// translation template holds: its caption, labels, buttons and list items.
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "wine_support.h"
+
+namespace {
+
+// The English texts of a language-pack file: its lines "[text]".
+std::set<std::string> TemplateKeys() {
+  std::ifstream in(SourceDir() + "/langpack/langpack_mKestrinUser.txt");
+  std::set<std::string> keys;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
+      keys.insert(line.substr(1, line.size() - 2));
+  }
+  return keys;
+}
+
+struct Opening {
+  const char* service;
+  bool onContact;
+  const char* title;
+};
+
+}  // namespace
+
+class EditorTranslation : public PluginTest {};
+
+TEST_F(EditorTranslation, AsksOnlyForTextsOfTheTemplate) {
+  const std::set<std::string> keys = TemplateKeys();
+  ASSERT_FALSE(keys.empty()) << "no template under " << SourceDir();
+  FireModulesLoaded();
+  const ContactHandle contact = host.AddKestrinContact();
+  host.SetString(contact, "mKestrinUser", "FirstName", "Anna");
+  const size_t before = host.TranslationRequests().size();
+
+  for (const Opening& opening : {Opening{"mKestrinUser/Add", false, "Add Kestrin User"},
+                                 Opening{"mKestrinUser/Edit", true, "Edit Kestrin User"}}) {
+    UiThread driver([&] {
+      HWND editor = WaitForTopWindow(nullptr, opening.title);
+      ASSERT_NE(editor, nullptr) << opening.title;
+      PostMessageA(editor, WM_CLOSE, 0, 0);
+    });
+    Call(opening.service, opening.onContact ? contact : 0, 0);
+    driver.Join();
+  }
+
+  const std::vector<std::string> asked = host.TranslationRequests();
+  // Per opening: the caption, seven labels, two buttons, six contact types.
+  EXPECT_GE(asked.size() - before, 2u * 16u);
+  for (const std::string& text : asked)
+    EXPECT_EQ(keys.count(text), 1u) << "\"" << text << "\" is missing from the template";
+}
