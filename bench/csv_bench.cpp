@@ -17,6 +17,8 @@
 #include <memory>
 #include <string>
 
+#include "bench_support.h"
+#include "csv/csv_exchange.h"
 #include "csv/csv_format.h"
 #include "host/globals.h"
 #include "host/mKestrinUser.h"
@@ -113,18 +115,6 @@ std::string WriteLinesFile(const testhost::TempFolder& folder, std::size_t lines
   return path;
 }
 
-class FileSource : public ByteSource {
- public:
-  explicit FileSource(shell::ReadableFile& file) : file_(file) {}
-  bool Read(char* buffer, std::size_t capacity, std::size_t& count) override {
-    return file_.Read(buffer, capacity, count, reason_);
-  }
-
- private:
-  shell::ReadableFile& file_;
-  std::string reason_;
-};
-
 std::unique_ptr<shell::ReadableFile> Open(const std::string& path) {
   std::string reason;
   auto file = shell::OpenForReading(path, reason);
@@ -186,17 +176,11 @@ ReaderTimes MeasureReader(std::size_t lines, const testhost::TempFolder& folder)
 
 double MegaBytes(std::size_t bytes) { return static_cast<double>(bytes) / 1e6; }
 
-std::size_t SizeArgument(int argc, char** argv, int index, std::size_t fallback) {
-  if (argc <= index) return fallback;
-  const long long value = std::atoll(argv[index]);
-  return value > 0 ? static_cast<std::size_t>(value) : fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::size_t sizes[2] = {SizeArgument(argc, argv, 1, 100000),
-                                SizeArgument(argc, argv, 2, 200000)};
+  const std::size_t sizes[2] = {bench::SizeArgument(argc, argv, 1, 100000),
+                                bench::SizeArgument(argc, argv, 2, 200000)};
   testhost::TempFolder folder;
 
   ExchangeTimes exchange[2];

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "bench_support.h"
 #include "host/globals.h"
 #include "host/mKestrinUser.h"
 #include "testhost/test_host.h"
@@ -57,17 +58,11 @@ double MeasureSetStatus(std::size_t kestrinUsers) {
   return best;
 }
 
-std::size_t SizeArgument(int argc, char** argv, int index, std::size_t fallback) {
-  if (argc <= index) return fallback;
-  const long long value = std::atoll(argv[index]);
-  return value > 0 ? static_cast<std::size_t>(value) : fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::size_t small = SizeArgument(argc, argv, 1, 100000);
-  const std::size_t large = SizeArgument(argc, argv, 2, 200000);
+  const std::size_t small = bench::SizeArgument(argc, argv, 1, 100000);
+  const std::size_t large = bench::SizeArgument(argc, argv, 2, 200000);
   // Both sizes in turn, twice: the heap a size meets depends on what ran
   // before it, so neither size always gets the fresh process.
   double smallTime = 1e30;

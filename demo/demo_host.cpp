@@ -447,11 +447,11 @@ class DemoWindow {
         {"Contact", 110}, {"Nick", 80}, {"Contact type", 110}, {"Status", 110}};
     int index = 0;
     for (const auto& column : columns) {
-      LVCOLUMNA spec{};
-      spec.mask = LVCF_TEXT | LVCF_WIDTH;
-      spec.pszText = const_cast<char*>(column.first);
-      spec.cx = column.second;
-      SendMessageA(list_, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&spec));
+      LVCOLUMNA lvColumn{};
+      lvColumn.mask = LVCF_TEXT | LVCF_WIDTH;
+      lvColumn.pszText = const_cast<char*>(column.first);
+      lvColumn.cx = column.second;
+      SendMessageA(list_, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&lvColumn));
     }
     // Owned by the list view, which destroys it with itself.
     HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 0);

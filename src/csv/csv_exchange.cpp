@@ -37,20 +37,6 @@ void ShowFileFailure(const char* text, const std::string& path, const std::strin
                      StripFirstAmpersand(kMessageCaption), shell::kMessageIconError);
 }
 
-// The chosen file as a byte source; keeps the reason of a failed read.
-class FileSource : public ByteSource {
- public:
-  explicit FileSource(shell::ReadableFile& file) : file_(file) {}
-  bool Read(char* buffer, std::size_t capacity, std::size_t& count) override {
-    return file_.Read(buffer, capacity, count, reason_);
-  }
-  const std::string& Reason() const { return reason_; }
-
- private:
-  shell::ReadableFile& file_;  // not owned
-  std::string reason_;
-};
-
 void RunImport() {
   ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;

@@ -1,10 +1,13 @@
 // The Import and Export commands of the exchange file.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "csv/csv_format.h"
 #include "host/m_globaldefs.h"
+#include "shell/files.h"
 
 intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam);
 intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam);
@@ -12,3 +15,17 @@ intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam);
 // Creates one Kestrin user from a data line read under `map`; false when the
 // line cannot be imported (no fields, no name at all, or no contact created).
 bool ImportRecord(std::string_view line, const ColumnMap& map);
+
+// An open file as a byte source; keeps the reason of a failed read.
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(shell::ReadableFile& file) : file_(file) {}
+  bool Read(char* buffer, std::size_t capacity, std::size_t& count) override {
+    return file_.Read(buffer, capacity, count, reason_);
+  }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  shell::ReadableFile& file_;  // not owned
+  std::string reason_;
+};

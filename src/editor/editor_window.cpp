@@ -107,14 +107,6 @@ TsVCLButton* AddButton(Editor& editor, int left, const char* text) {
   return button;
 }
 
-void LoadAddDefaults(Editor& editor) {
-  for (TsVCLEdit* field :
-       {editor.fullName, editor.nick, editor.mobile, editor.email, editor.homepage})
-    field->SetText("");
-  editor.address->SetText(kNoAddress);
-  editor.contactType->SetItemIndex(0);
-}
-
 void LoadContact(Editor& editor, ContactHandle contact) {
   auto text = [contact](const char* setting) {
     return GetSettingString(contact, kModule, setting, "");
@@ -151,7 +143,7 @@ void BuildEditorControls(Editor& editor) {
   editor.email = AddField(editor, top + 16);
   top += 48;
   AddLabel(editor, top, "&Home Page");
-  editor.homepage = AddField(editor, top + 16, "");
+  editor.homepage = AddField(editor, top + 16);
   top += 48;
   AddLabel(editor, top, "&IP");
   editor.address = AddField(editor, top + 16, kNoAddress);
@@ -163,8 +155,9 @@ void BuildEditorControls(Editor& editor) {
 
   for (const char* caption : kContactTypeCaptions)
     editor.contactType->AddItem(TranslateText(caption));
+  // A new user keeps the texts the fields were made with.
   if (EditedContact == 0)
-    LoadAddDefaults(editor);
+    editor.contactType->SetItemIndex(0);
   else
     LoadContact(editor, EditedContact);
 

@@ -11,11 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/mKestrinUser.h"
+#include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
-#include "testhost/native_files.h"
-#include "testhost/native_shell.h"
-#include "testhost/test_host.h"
 
 namespace {
 
@@ -52,19 +49,8 @@ std::ostream& operator<<(std::ostream& out, const Record& r) {
              r.first, r.last, r.nick, std::to_string(r.type), r.mail, r.mobile, r.web});
 }
 
-class CsvExchangeTest : public ::testing::Test {
+class CsvExchangeTest : public StartedPluginTest {
  protected:
-  void SetUp() override {
-    host.Reset();
-    testhost::ResetNativeShell();
-    testhost::ResetNativeFiles();
-    ASSERT_EQ(Load(host.Link()), 0);
-    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
-  }
-  void TearDown() override {
-    Unload();
-    testhost::ResetNativeFiles();
-  }
   // A host with an empty database and the plug-in started afresh.
   void Restart() {
     Unload();
@@ -117,7 +103,6 @@ class CsvExchangeTest : public ::testing::Test {
     return std::vector<ContactHandle>(all.rend() - static_cast<std::ptrdiff_t>(count), all.rend());
   }
 
-  testhost::TestHost& host = testhost::TestHost::Instance();
   testhost::TempFolder folder;
 };
 

@@ -4,49 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "host/mKestrinUser.h"
+#include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
-#include "testhost/native_files.h"
-#include "testhost/native_shell.h"
-#include "testhost/test_host.h"
 
 namespace {
 
-// The English texts of a language-pack file: its lines "[text]".
-std::set<std::string> TemplateKeys() {
-  const char* source = std::getenv("KESTRIN_SOURCE_DIR");
-  std::ifstream in(std::string(source != nullptr ? source : ".") +
-                   "/langpack/langpack_mKestrinUser.txt");
-  std::set<std::string> keys;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
-      keys.insert(line.substr(1, line.size() - 2));
-  }
-  return keys;
-}
-
-class LangpackTemplate : public ::testing::Test {
+class LangpackTemplate : public StartedPluginTest {
  protected:
   void SetUp() override {
-    keys = TemplateKeys();
+    const char* source = std::getenv("KESTRIN_SOURCE_DIR");
+    keys = testhost::LangpackKeys(std::string(source != nullptr ? source : ".") +
+                                  "/langpack/langpack_mKestrinUser.txt");
     ASSERT_FALSE(keys.empty()) << "no template; is KESTRIN_SOURCE_DIR set?";
-    host.Reset();
-    testhost::ResetNativeShell();
-    testhost::ResetNativeFiles();
-    ASSERT_EQ(Load(host.Link()), 0);
-    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
-  }
-  void TearDown() override {
-    Unload();
-    testhost::JoinWorkers();
-    testhost::ResetNativeFiles();
+    StartedPluginTest::SetUp();
   }
 
   void ExpectInTemplate(const std::vector<std::string>& texts) {
@@ -59,7 +33,6 @@ class LangpackTemplate : public ::testing::Test {
     host.CallService(service, 0, 0);
   }
 
-  testhost::TestHost& host = testhost::TestHost::Instance();
   std::set<std::string> keys;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <list>
 #include <set>
@@ -674,6 +675,18 @@ void TestHost::AddTranslation(const std::string& from, const std::string& to) {
 std::vector<std::string> TestHost::TranslationRequests() const {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   return state_->translationRequests;
+}
+
+std::set<std::string> LangpackKeys(const std::string& path) {
+  std::ifstream in(path);
+  std::set<std::string> keys;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
+      keys.insert(line.substr(1, line.size() - 2));
+  }
+  return keys;
 }
 
 }  // namespace testhost

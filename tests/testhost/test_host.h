@@ -16,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -167,5 +168,9 @@ class TestHost {
   TestHost();
   State* state_;  // owned; lives as long as the process
 };
+
+// The English texts of a language-pack file: its lines "[text]"; none when
+// the file cannot be read.
+std::set<std::string> LangpackKeys(const std::string& path);
 
 }  // namespace testhost

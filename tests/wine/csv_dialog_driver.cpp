@@ -10,25 +10,7 @@ constexpr int kFileNameCombo = 0x47c;  // cmb13
 constexpr int kFileTypeCombo = 0x470;  // cmb1
 constexpr int kReadOnlyBox = 0x410;    // chx1
 constexpr int kMessageText = 0xFFFF;
-constexpr UINT kSendTimeout = 5000;
 constexpr DWORD kStepTimeout = 15000;
-
-LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeout,
-                           &result))
-    return 0;
-  return static_cast<LRESULT>(result);
-}
-
-std::string ControlText(HWND control) {
-  if (control == nullptr) return {};
-  const auto length = static_cast<int>(Send(control, WM_GETTEXTLENGTH, 0, 0));
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  Send(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(std::strlen(text.c_str()));
-  return text;
-}
 
 BOOL CALLBACK CollectDialog(HWND window, LPARAM parameter) {
   DWORD process = 0;
@@ -57,14 +39,15 @@ FileDialogView Inspect(HWND dialog) {
   view.found = true;
   view.title = WindowText(dialog);
   const HWND types = GetDlgItem(dialog, kFileTypeCombo);
-  const auto count = static_cast<int>(Send(types, CB_GETCOUNT, 0, 0));
+  const auto count = static_cast<int>(SendWithTimeout(types, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
-    std::string item(static_cast<std::size_t>(Send(types, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
-    Send(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+    std::string item(static_cast<std::size_t>(SendWithTimeout(types, CB_GETLBTEXTLEN, i, 0)) + 1,
+                     '\0');
+    SendWithTimeout(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
     item.resize(std::strlen(item.c_str()));
     view.filters.push_back(item);
   }
-  view.selectedFilter = static_cast<int>(Send(types, CB_GETCURSEL, 0, 0));
+  view.selectedFilter = static_cast<int>(SendWithTimeout(types, CB_GETCURSEL, 0, 0));
   const HWND readOnly = GetDlgItem(dialog, kReadOnlyBox);
   view.readOnlyShown = readOnly != nullptr && IsWindowVisible(readOnly);
   return view;
@@ -73,11 +56,11 @@ FileDialogView Inspect(HWND dialog) {
 MessageBoxView ReadBox(HWND box) {
   MessageBoxView view;
   view.caption = WindowText(box);
-  view.text = ControlText(GetDlgItem(box, kMessageText));
+  view.text = TextOf(GetDlgItem(box, kMessageText));
   // The box's icon is the static control that holds one.
   for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassNameOf(child) == "Static" && Send(child, STM_GETICON, 0, 0) != 0 &&
+    if (ClassNameOf(child) == "Static" && SendWithTimeout(child, STM_GETICON, 0, 0) != 0 &&
         IsWindowVisible(child))
       view.iconShown = true;
   }
@@ -103,8 +86,8 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
     if (dialog != nullptr) {
       run.dialog = Inspect(dialog);
       if (answer.fileName) {
-        Send(GetDlgItem(dialog, kFileNameCombo), WM_SETTEXT, 0,
-             reinterpret_cast<LPARAM>(answer.fileName->c_str()));
+        SendWithTimeout(GetDlgItem(dialog, kFileNameCombo), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(answer.fileName->c_str()));
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         for (int i = 0; i < answer.refusals; ++i) {
           HWND refusal = nullptr;

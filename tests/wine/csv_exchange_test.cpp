@@ -57,6 +57,17 @@ void ExpectBox(const MessageBoxView& box, const std::string& text, const std::st
   EXPECT_EQ(box.iconShown, icon) << text;
 }
 
+// The one box of a command that could not use `path`: the failure, the file
+// and the system's reason, with the error icon.
+void ExpectFileFailure(const CommandRun& run, const std::string& text, const std::string& path) {
+  ASSERT_EQ(run.boxes.size(), 1u);
+  const std::string prefix = text + "\n\n" + path + ": ";
+  EXPECT_EQ(run.boxes[0].text.substr(0, prefix.size()), prefix);
+  EXPECT_GT(run.boxes[0].text.size(), prefix.size()) << "no reason given";
+  EXPECT_EQ(run.boxes[0].caption, kCaption);
+  EXPECT_TRUE(run.boxes[0].iconShown);
+}
+
 TEST_F(CsvWineTest, DialogsShowTheirTitleAndFilterAndCancelDoesNothing) {
   AddUser("John", "Smith", "John", 1);
   host.AddTranslation("Open", "Oeffnen");
@@ -173,13 +184,7 @@ TEST_F(CsvWineTest, AFileThatCannotBeOpenedIsNamedWithTheReason) {
   WriteWholeFile(path, kHeader + "Anna;Lee\r\n");
   HeldFile lock(path);
   ASSERT_TRUE(lock.Held());
-  const CommandRun run = Import({path});
-  ASSERT_EQ(run.boxes.size(), 1u);
-  const std::string prefix = "Import process has not completed.\n\n" + path + ": ";
-  EXPECT_EQ(run.boxes[0].text.substr(0, prefix.size()), prefix);
-  EXPECT_GT(run.boxes[0].text.size(), prefix.size()) << "no reason given";
-  EXPECT_EQ(run.boxes[0].caption, kCaption);
-  EXPECT_TRUE(run.boxes[0].iconShown);
+  ExpectFileFailure(Import({path}), "Import process has not completed.", path);
   EXPECT_EQ(host.ContactCount(), 0u);
 }
 
@@ -191,13 +196,7 @@ TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
   {
     HeldFile lock(target);
     ASSERT_TRUE(lock.Held());
-    const CommandRun run = Export({target});
-    ASSERT_EQ(run.boxes.size(), 1u);
-    const std::string prefix = "Export process has not completed.\n\n" + target + ": ";
-    EXPECT_EQ(run.boxes[0].text.substr(0, prefix.size()), prefix);
-    EXPECT_GT(run.boxes[0].text.size(), prefix.size()) << "no reason given";
-    EXPECT_EQ(run.boxes[0].caption, kCaption);
-    EXPECT_TRUE(run.boxes[0].iconShown);
+    ExpectFileFailure(Export({target}), "Export process has not completed.", target);
   }
   EXPECT_EQ(ReadWholeFile(target), old);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"busy.csv"});

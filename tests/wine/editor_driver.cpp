@@ -28,16 +28,6 @@ const ControlLayout kEditorLayout[kEditorControlCount] = {
 
 namespace {
 
-constexpr UINT kMessageTimeoutMs = 2000;
-
-LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
-                           &result))
-    return 0;
-  return static_cast<LRESULT>(result);
-}
-
 BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
   reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
   return TRUE;
@@ -79,15 +69,6 @@ EditorView WaitForEditor(DWORD uiThread, const char* caption, DWORD timeoutMs) {
       !BringToFront(view.window, timeoutMs))
     view.window = nullptr;
   return view;
-}
-
-std::string TextOf(HWND window) {
-  const auto length = static_cast<int>(SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0));
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const auto copied = static_cast<int>(
-      SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-  return text;
 }
 
 std::pair<int, int> SelectionOf(HWND edit) {
@@ -238,37 +219,6 @@ std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>
   return png;
 }
 
-// A memory device context with a top-down 24-bit picture selected into it.
-class PictureDC {
- public:
-  PictureDC(int width, int height) : dc_(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-    if (dc_ != nullptr && bitmap_ != nullptr) previous_ = SelectObject(dc_, bitmap_);
-  }
-  ~PictureDC() {
-    if (previous_ != nullptr) SelectObject(dc_, previous_);
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  PictureDC(const PictureDC&) = delete;
-  PictureDC& operator=(const PictureDC&) = delete;
-  HDC dc() const { return previous_ != nullptr ? dc_ : nullptr; }
-  const uint8_t* bits() const { return static_cast<const uint8_t*>(bits_); }
-
- private:
-  HDC dc_;
-  HBITMAP bitmap_ = nullptr;
-  void* bits_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-};
-
 }  // namespace
 
 bool SaveWindowPicture(HWND window, const std::string& path) {
@@ -288,7 +238,7 @@ bool SaveWindowPicture(HWND window, const std::string& path) {
   const int width = place.right - place.left;
   const int height = place.bottom - place.top;
 
-  const PictureDC picture(width, height);
+  const PictureDC picture(width, height, 24);
   if (picture.dc() == nullptr) return false;
   const HDC windowDC = GetWindowDC(window);
   const bool copied = BitBlt(picture.dc(), 0, 0, width, height, windowDC, 0, 0, SRCCOPY) != 0;
@@ -297,7 +247,7 @@ bool SaveWindowPicture(HWND window, const std::string& path) {
   GdiFlush();
 
   const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
-  const uint8_t* pixels = picture.bits();
+  const auto* pixels = static_cast<const uint8_t*>(picture.bits());
   std::vector<uint8_t> rows;
   rows.reserve(static_cast<size_t>(height) * (static_cast<size_t>(width) * 3 + 1));
   for (int y = 0; y < height; ++y) {

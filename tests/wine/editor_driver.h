@@ -1,7 +1,8 @@
 // Driving the plug-in's editor window from a helper thread while the test's
 // main thread runs the window's loop inside the "mKestrinUser/Add" or
-// "mKestrinUser/Edit" service call. Messages to the window go with a timeout,
-// so a wedged window fails a test instead of hanging the suite.
+// "mKestrinUser/Edit" service call. Messages to the window go with a timeout
+// (SendWithTimeout), so a wedged window fails a test instead of hanging the
+// suite.
 #pragma once
 
 #include <windows.h>
@@ -68,7 +69,6 @@ EditorView WaitForEditor(DWORD uiThread, const char* caption, DWORD timeoutMs = 
 // The children of `window` by their client-area rectangles, in creation order.
 std::vector<std::pair<HWND, RECT>> ChildPlaces(HWND window);
 
-std::string TextOf(HWND window);
 // The selection of an edit: first and one-past-last character.
 std::pair<int, int> SelectionOf(HWND edit);
 HWND FocusOf(DWORD thread);

@@ -1,25 +1,11 @@
 // The editor window asks the host to translate only texts that the
 // translation template holds: its caption, labels, buttons and list items.
-#include <fstream>
 #include <set>
 #include <string>
 
 #include "wine_support.h"
 
 namespace {
-
-// The English texts of a language-pack file: its lines "[text]".
-std::set<std::string> TemplateKeys() {
-  std::ifstream in(SourceDir() + "/langpack/langpack_mKestrinUser.txt");
-  std::set<std::string> keys;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
-      keys.insert(line.substr(1, line.size() - 2));
-  }
-  return keys;
-}
 
 struct Opening {
   const char* service;
@@ -32,7 +18,8 @@ struct Opening {
 class EditorTranslation : public PluginTest {};
 
 TEST_F(EditorTranslation, AsksOnlyForTextsOfTheTemplate) {
-  const std::set<std::string> keys = TemplateKeys();
+  const std::set<std::string> keys =
+      testhost::LangpackKeys(SourceDir() + "/langpack/langpack_mKestrinUser.txt");
   ASSERT_FALSE(keys.empty()) << "no template under " << SourceDir();
   FireModulesLoaded();
   const ContactHandle contact = host.AddKestrinContact();

@@ -82,30 +82,13 @@ const BITMAPINFOHEADER* IconImageFor(HMODULE module, LPCSTR group, int size) {
 
 // The icon drawn on a magenta square, as BGRA pixels.
 std::vector<uint32_t> Render(HICON icon, int size) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = size;
-  info.bmiHeader.biHeight = -size;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  ReleaseDC(nullptr, screen);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  std::vector<uint32_t> pixels;
-  if (dc != nullptr && bitmap != nullptr) {
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    auto* p = static_cast<uint32_t*>(bits);
-    std::fill(p, p + size * size, 0x00FF00FFu);
-    DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    pixels.assign(p, p + size * size);
-    SelectObject(dc, old);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (dc != nullptr) DeleteDC(dc);
-  return pixels;
+  const PictureDC picture(size, size, 32);
+  if (picture.dc() == nullptr) return {};
+  auto* p = static_cast<uint32_t*>(picture.bits());
+  std::fill(p, p + size * size, 0x00FF00FFu);
+  DrawIconEx(picture.dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  return std::vector<uint32_t>(p, p + size * size);
 }
 
 int ChannelDistance(uint32_t a, uint32_t b) {

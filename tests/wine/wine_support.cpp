@@ -54,6 +54,41 @@ std::string ClassNameOf(HWND window) {
   return name;
 }
 
+LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  constexpr UINT kTimeoutMs = 5000;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result))
+    return 0;
+  return static_cast<LRESULT>(result);
+}
+
+std::string TextOf(HWND window) {
+  const auto length = static_cast<int>(SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0));
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const auto copied = static_cast<int>(
+      SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+PictureDC::PictureDC(int width, int height, WORD bitCount) : dc_(CreateCompatibleDC(nullptr)) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = bitCount;
+  info.bmiHeader.biCompression = BI_RGB;
+  bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+  if (dc_ != nullptr && bitmap_ != nullptr) previous_ = SelectObject(dc_, bitmap_);
+}
+
+PictureDC::~PictureDC() {
+  if (previous_ != nullptr) SelectObject(dc_, previous_);
+  if (bitmap_ != nullptr) DeleteObject(bitmap_);
+  if (dc_ != nullptr) DeleteDC(dc_);
+}
+
 namespace {
 
 struct WindowQuery {

@@ -32,6 +32,31 @@ HWND WaitForTopWindow(const char* className, const char* title, DWORD timeoutMs 
 std::string WindowText(HWND window);
 std::string ClassNameOf(HWND window);
 
+// SendMessageA with a time limit, so that a wedged window fails a test instead
+// of hanging the suite; 0 when the window does not answer in time.
+LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The text of a control (or any window), asked for with WM_GETTEXT under a
+// time limit; empty for a null window.
+std::string TextOf(HWND window);
+
+// A memory device context with a top-down picture of `bitCount` bits per
+// pixel selected into it; dc() is null when it could not be made.
+class PictureDC {
+ public:
+  PictureDC(int width, int height, WORD bitCount);
+  ~PictureDC();
+  PictureDC(const PictureDC&) = delete;
+  PictureDC& operator=(const PictureDC&) = delete;
+  HDC dc() const { return previous_ != nullptr ? dc_ : nullptr; }
+  void* bits() const { return bits_; }
+
+ private:
+  HDC dc_;
+  HBITMAP bitmap_ = nullptr;
+  void* bits_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+};
+
 // Runs `body` on a thread of its own: the test's main thread may meanwhile
 // block in a service that shows a modal window. Join() waits for the body;
 // a failed gtest assertion inside it is reported as usual.
