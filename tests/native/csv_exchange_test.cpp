@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -498,3 +500,26 @@ TEST_F(CsvExchangeTest, OrdinaryValuesComeBackExactly) {
 }
 
 }  // namespace
+
+// The example file shipped to users imports completely, by the rules its
+// readme describes.
+TEST_F(CsvExchangeTest, ShippedExampleFileImports) {
+  const char* source = std::getenv("KESTRIN_SOURCE_DIR");
+  ASSERT_NE(source, nullptr) << "KESTRIN_SOURCE_DIR is not set";
+  const std::string path = std::string(source) + "/docs/user/kestrin-users-example.csv";
+  ExpectMessages(RunCommand("mKestrinUser/Import", path),
+                 {Completed("Import process has completed.")});
+  const std::vector<ContactHandle> contacts = NewestInFileOrder(6);
+  ASSERT_EQ(host.ContactCount(), 6u);
+  EXPECT_EQ(ReadUser(contacts[0]),
+            Record("Lena", "Fischer", "Lenny", 1, "lena.fischer@example.com", "0171 555 0111"));
+  EXPECT_EQ(ReadUser(contacts[2]),
+            Record("Jean", "Paul Sartre", "Jean Paul Sartre", 2, "", "0171 555 0112"));
+  EXPECT_EQ(ReadUser(contacts[4]).last, "Smith; Jr.");
+  for (int type = 0; type < 6; ++type) {
+    const bool present = std::any_of(contacts.begin(), contacts.end(), [&](ContactHandle c) {
+      return host.Number(c, kModuleName, "ContactType") == static_cast<uint32_t>(type);
+    });
+    EXPECT_TRUE(present) << "no example of contact type " << type;
+  }
+}
