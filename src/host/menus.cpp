@@ -73,6 +73,8 @@ intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam) {
 
 intptr_t MIRANDA_CDECL OnPreBuildContactMenu(WParam contact, LParam) {
   return GuardedHandler([contact] {
+    // Before the modules-loaded event there is no item to show or hide.
+    if (EditMenuItem == 0) return 0;
     CLISTMENUITEM item{};
     item.cbSize = sizeof(CLISTMENUITEM);
     item.flags = IsOwnContact(contact) ? CMIM_FLAGS : CMIM_FLAGS | CMIF_HIDDEN;

@@ -109,6 +109,12 @@ TEST_F(LifecycleTest, UnloadBeforeModulesLoadedRemovesOnlyThePreBuildHook) {
   EXPECT_TRUE(host.MenuModifications().empty());
 }
 
+TEST_F(LifecycleTest, PreBuildBeforeModulesLoadedTouchesNoMenuItem) {
+  LoadPlugin();
+  host.FireEvent("CList/PreBuildContactMenu", host.AddKestrinContact(), 0);
+  EXPECT_TRUE(host.MenuModifications().empty());
+}
+
 TEST_F(LifecycleTest, UnloadAfterStartRemovesOnlyThePreBuildHook) {
   StartPlugin();
   EXPECT_EQ(Unload(), 0);
