@@ -58,9 +58,10 @@ struct Editor {
   TsVCLEdit* address = nullptr;
   TsVCLButton* ok = nullptr;
   TsVCLButton* close = nullptr;
-  bool closing = false;     // WM_CLOSE or destruction under way
-  bool windowGone = false;  // WM_DESTROY seen: the loop ends
-  bool hostQuit = false;    // the loop met the host's quit message
+  HWND lastFocus = nullptr;  // the control that gets the focus back on activation
+  bool closing = false;      // WM_CLOSE or destruction under way
+  bool windowGone = false;   // WM_DESTROY seen: the loop ends
+  bool hostQuit = false;     // the loop met the host's quit message
   WPARAM hostExitCode = 0;
 };
 
@@ -187,10 +188,13 @@ void StorePositionAndClose(Editor& editor) {
   SendMessageA(editor.window, WM_CLOSE, 0, 0);
 }
 
-void ShowBlankNameMessage(const Editor& editor) {
+void ShowBlankNameMessage(Editor& editor) {
   const std::string text = TranslateText("Invalid or empty full user name.");
   const std::string caption = TranslateText("Error");
   MessageBoxA(editor.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+  // Back to the field that needs a name, its text selected for typing anew.
+  editor.lastFocus = editor.fullName->Handle;
+  SetFocus(editor.lastFocus);
 }
 
 void SaveEditor(Editor& editor) {
@@ -245,6 +249,23 @@ void OnShowWindow(Editor& editor, bool shown) {
   if (!shown && !editor.closing) StorePositionAndClose(editor);
 }
 
+// As in a dialog box, the control that had the focus gets it back when the
+// window is activated again; by default the window itself would take it, and
+// the keyboard would reach no field.
+LRESULT OnActivate(Editor& editor, WPARAM wParam, LPARAM lParam) {
+  const bool active = LOWORD(wParam) != WA_INACTIVE;
+  if (!active) {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(editor.window, focus)) editor.lastFocus = focus;
+  }
+  const LRESULT result = DefWindowProcA(editor.window, WM_ACTIVATE, wParam, lParam);
+  const bool minimized = HIWORD(wParam) != 0;
+  if (active && !minimized && editor.lastFocus != nullptr &&
+      IsChild(editor.window, editor.lastFocus))
+    SetFocus(editor.lastFocus);
+  return result;
+}
+
 bool OnCommand(Editor& editor, HWND control) {
   if (control == nullptr) return false;
   if (editor.ok != nullptr && control == editor.ok->Handle) {
@@ -273,6 +294,7 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       case WM_NCDESTROY: ReleaseEditorControls(*editor); break;
       case WM_CLOSE: editor->closing = true; break;
       case WM_SHOWWINDOW: OnShowWindow(*editor, wParam != 0); return 0;
+      case WM_ACTIVATE: return OnActivate(*editor, wParam, lParam);
       case WM_CHAR:
         if (wParam == VK_ESCAPE) {
           StorePositionAndClose(*editor);

@@ -84,10 +84,12 @@ TEST_F(EditorTest, BlankFullNameIsRefusedWithAMessageAndTheWindowStays) {
     EXPECT_EQ(TextOf(editor[kFullName]), "   ");
     EXPECT_TRUE(host.Writes().empty());
     EXPECT_EQ(host.ContactCount(), 0u);
-    // Back from the box the window itself has the focus; Escape closes it
-    // from there too.
+    // Back from the box the full name has the focus with its text selected,
+    // so that typing replaces it; Escape closes the window unsaved.
     ASSERT_TRUE(BringToFront(editor.window));
-    ASSERT_TRUE(WaitForFocus(uiThread, editor.window));
+    ASSERT_TRUE(WaitForFocus(uiThread, editor[kFullName]));
+    keyboard::Type("Ann");
+    EXPECT_TRUE(WaitForText(editor[kFullName], "Ann"));
     keyboard::Escape();
     EXPECT_TRUE(WaitUntilGone(editor.window));
   });
