@@ -1,0 +1,334 @@
+#include "csv/csv_dialect.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace {
+
+// Splits quoted records piece by piece, so that a record spread over several
+// lines is scanned once.
+class QuotedSplitter {
+ public:
+  QuotedSplitter(char separator, FieldList& fields) : separator_(separator), fields_(fields) {
+    fields_.clear();
+  }
+
+  // Takes the next piece of the record; true when a quoted value is open at its end.
+  bool Take(std::string_view text) {
+    taken_ = taken_ || !text.empty();
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      switch (state_) {
+        case State::FieldStart:
+          if (text[pos] == '"') {
+            state_ = State::Quoted;
+            ++pos;
+          } else {
+            state_ = State::Plain;
+          }
+          break;
+        case State::Plain: {
+          const std::size_t end = text.find(separator_, pos);
+          if (end == std::string_view::npos) {
+            field_.append(text.substr(pos));
+            pos = text.size();
+          } else {
+            field_.append(text.substr(pos, end - pos));
+            EndField();
+            pos = end + 1;
+          }
+          break;
+        }
+        case State::Quoted: {
+          const std::size_t end = text.find('"', pos);
+          if (end == std::string_view::npos) {
+            field_.append(text.substr(pos));
+            pos = text.size();
+          } else {
+            field_.append(text.substr(pos, end - pos));
+            state_ = State::QuoteSeen;
+            pos = end + 1;
+          }
+          break;
+        }
+        case State::QuoteSeen:
+          if (text[pos] == '"') {
+            field_ += '"';
+            state_ = State::Quoted;
+            ++pos;
+          } else {
+            state_ = State::Plain;  // text after the closing quote is kept
+          }
+          break;
+      }
+    }
+    return state_ == State::Quoted;
+  }
+
+  // The line end between two lines of one record, inside a quoted value.
+  void LineBreak() { field_.append(kValueLineBreak); }
+
+  void Finish() {
+    if (taken_) EndField();
+  }
+
+ private:
+  enum class State { FieldStart, Plain, Quoted, QuoteSeen };
+
+  void EndField() {
+    fields_.push_back(std::move(field_));
+    field_.clear();
+    state_ = State::FieldStart;
+  }
+
+  char separator_;
+  FieldList& fields_;  // not owned
+  std::string field_;
+  State state_ = State::FieldStart;
+  bool taken_ = false;
+};
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsNoCase(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (std::size_t at = 0; at < text.size(); ++at)
+    if (LowerAscii(text[at]) != lower[at]) return false;
+  return true;
+}
+
+// Whether a title, without its surrounding blanks, equals `lowerTitle`
+// regardless of case.
+bool IsTitle(std::string_view field, std::string_view lowerTitle) {
+  return EqualsNoCase(TrimView(field), lowerTitle);
+}
+
+bool ContainsWord(std::string_view text, std::string_view lowerWord) {
+  if (text.size() < lowerWord.size()) return false;
+  for (std::size_t at = 0; at + lowerWord.size() <= text.size(); ++at) {
+    std::size_t same = 0;
+    while (same < lowerWord.size() && LowerAscii(text[at + same]) == lowerWord[same]) ++same;
+    if (same == lowerWord.size()) return true;
+  }
+  return false;
+}
+
+struct ForeignTitle {
+  std::string_view lowerTitle;
+  TitleMap::Value value;
+  bool firstOfSeveral;
+};
+
+// The titles of the address books that people export from (the plug-in's
+// own titles among them, here regardless of case). Google Contacts writes
+// "Name" for the full name; that is the plug-in's own "Name" title, which
+// always keeps its own meaning, so Google's names come from its given and
+// family name columns.
+constexpr ForeignTitle kForeignTitles[] = {
+    {"first name", TitleMap::First, false},      {"given name", TitleMap::First, false},
+    {"last name", TitleMap::Last, false},        {"family name", TitleMap::Last, false},
+    {"display name", TitleMap::FullName, false}, {"name", TitleMap::Nick, false},
+    {"nickname", TitleMap::Nick, false},         {"contact type", TitleMap::Type, false},
+    {"e-mail address", TitleMap::Email, false},  {"primary email", TitleMap::Email, false},
+    {"e-mail 1 - value", TitleMap::Email, true}, {"mobile phone", TitleMap::Mobile, false},
+    {"mobile number", TitleMap::Mobile, false},  {"personal web page", TitleMap::Web, false},
+    {"web page", TitleMap::Web, false},          {"web page 1", TitleMap::Web, false},
+    {"website 1 - value", TitleMap::Web, true},
+};
+
+// The plug-in's own columns and the values they give.
+constexpr TitleMap::Value kOwnColumnValues[kColumnCount] = {
+    TitleMap::First, TitleMap::Last,   TitleMap::Nick, TitleMap::Type,
+    TitleMap::Email, TitleMap::Mobile, TitleMap::Web};
+
+enum class PhonePart { Kind, Number };
+
+// A numbered phone title ("Phone 2 - Type", "Phone 2 - Label", "Phone 2 - Value"):
+// its number and part, or false.
+bool ReadPhoneTitle(std::string_view field, uint32_t& number, PhonePart& part) {
+  field = TrimView(field);
+  constexpr std::string_view kPrefix = "phone ";
+  if (field.size() <= kPrefix.size() || !EqualsNoCase(field.substr(0, kPrefix.size()), kPrefix))
+    return false;
+  field.remove_prefix(kPrefix.size());
+  std::size_t digits = 0;
+  number = 0;
+  while (digits < field.size() && digits < 9 && field[digits] >= '0' && field[digits] <= '9')
+    number = number * 10 + static_cast<uint32_t>(field[digits++] - '0');
+  if (digits == 0) return false;
+  field.remove_prefix(digits);
+  if (IsTitle(field, "- type") || IsTitle(field, "- label")) {
+    part = PhonePart::Kind;
+    return true;
+  }
+  if (IsTitle(field, "- value")) {
+    part = PhonePart::Number;
+    return true;
+  }
+  return false;
+}
+
+std::string_view FirstOfSeveral(std::string_view text) {
+  const std::size_t end = text.find(" ::: ");
+  return end == std::string_view::npos ? text : text.substr(0, end);
+}
+
+std::string_view FieldAt(const FieldList& fields, int32_t index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= fields.size()) return {};
+  return fields[static_cast<std::size_t>(index)];
+}
+
+bool IsMobileKind(std::string_view kind) {
+  return ContainsWord(kind, "mobile") || ContainsWord(kind, "cell");
+}
+
+// A mobile kind's number, else the first number given.
+std::string PhoneValue(const FieldList& fields, const std::vector<TitleMap::Phone>& phones) {
+  std::string_view first;
+  for (const TitleMap::Phone& phone : phones) {
+    const std::string_view number = FirstOfSeveral(FieldAt(fields, phone.number));
+    if (number.empty()) continue;
+    if (IsMobileKind(FieldAt(fields, phone.kind))) return std::string(number);
+    if (first.empty()) first = number;
+  }
+  return std::string(first);
+}
+
+}  // namespace
+
+bool LineStream::Next(std::string& line) {
+  if (!ahead_.empty()) {
+    line = std::move(ahead_.front());
+    ahead_.pop_front();
+  } else if (!reader_.Next(line)) {
+    return false;
+  }
+  ++linesRead_;
+  return true;
+}
+
+const std::string* LineStream::Peek(std::size_t ahead) {
+  std::string line;
+  while (ahead_.size() <= ahead) {
+    if (!reader_.Next(line)) return nullptr;
+    ahead_.push_back(std::move(line));
+  }
+  return &ahead_[ahead];
+}
+
+char DetectSeparator(std::string_view titleLine) {
+  if (titleLine.find(kSemicolon) != std::string_view::npos) return kSemicolon;
+  std::size_t commas = 0;
+  std::size_t tabs = 0;
+  bool quoted = false;
+  for (const char c : titleLine) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == kComma) ++commas;
+    if (c == kTab) ++tabs;
+  }
+  if (commas == 0 && tabs == 0) return kSemicolon;
+  return tabs > commas ? kTab : kComma;
+}
+
+FieldList SplitQuotedFields(std::string_view record, char separator) {
+  FieldList fields;
+  QuotedSplitter splitter(separator, fields);
+  splitter.Take(record);
+  splitter.Finish();
+  return fields;
+}
+
+std::string QuoteField(std::string_view value, char separator) {
+  const bool needsQuotes =
+      value.find_first_of(std::string{separator, '"', '\r', '\n'}) != std::string_view::npos;
+  if (!needsQuotes) return std::string(value);
+  std::string quoted;
+  quoted.reserve(value.size() + 4);
+  quoted += '"';
+  for (const char c : value) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+RecordReader::Result RecordReader::Next(FieldList& fields) {
+  if (!lines_.Next(line_)) return Result::End;
+  if (separator_ == kSemicolon) {
+    fields = SplitFields(line_);
+    return Result::Record;
+  }
+  QuotedSplitter splitter(separator_, fields);
+  bool open = splitter.Take(line_);
+  for (std::size_t taken = 1; open; ++taken) {
+    if (taken == kMaxRecordLines || !lines_.Next(line_)) {
+      splitter.Finish();
+      return Result::Unclosed;
+    }
+    splitter.LineBreak();
+    open = splitter.Take(line_);
+  }
+  splitter.Finish();
+  return Result::Record;
+}
+
+TitleMap ReadTitles(const FieldList& titles) {
+  TitleMap map;
+  if (titles.empty()) return map;
+  std::fill(std::begin(map.index), std::end(map.index), kAbsentColumn);
+  map.recognised = false;
+  for (int column = 0; column < kColumnCount; ++column)
+    map.index[kOwnColumnValues[column]] = FindColumn(titles, kColumnTitles[column]);
+
+  std::map<uint32_t, TitleMap::Phone> phones;
+  for (std::size_t at = 0; at < titles.size() && at < static_cast<std::size_t>(kAbsentColumn);
+       ++at) {
+    const auto index = static_cast<int32_t>(at);
+    for (const ForeignTitle& title : kForeignTitles) {
+      if (map.index[title.value] != kAbsentColumn || !IsTitle(titles[at], title.lowerTitle))
+        continue;
+      map.index[title.value] = index;
+      map.firstOfSeveral[title.value] = title.firstOfSeveral;
+    }
+    uint32_t number = 0;
+    PhonePart part = PhonePart::Kind;
+    if (ReadPhoneTitle(titles[at], number, part)) {
+      int32_t& slot = part == PhonePart::Kind ? phones[number].kind : phones[number].number;
+      if (slot == kAbsentColumn) slot = index;
+    }
+  }
+  for (const auto& [number, phone] : phones)
+    if (phone.number != kAbsentColumn) map.phones.push_back(phone);
+
+  map.recognised =
+      !map.phones.empty() || std::any_of(std::begin(map.index), std::end(map.index),
+                                         [](int32_t index) { return index != kAbsentColumn; });
+  return map;
+}
+
+ImportValues TakeValues(const FieldList& fields, const TitleMap& map) {
+  auto value = [&](TitleMap::Value which) {
+    const std::string_view text = FieldAt(fields, map.index[which]);
+    return std::string(map.firstOfSeveral[which] ? FirstOfSeveral(text) : text);
+  };
+  ImportValues values;
+  values.first = value(TitleMap::First);
+  values.last = value(TitleMap::Last);
+  values.fullName = value(TitleMap::FullName);
+  values.nick = value(TitleMap::Nick);
+  values.type = value(TitleMap::Type);
+  values.email = value(TitleMap::Email);
+  values.mobile = map.index[TitleMap::Mobile] == kAbsentColumn ? PhoneValue(fields, map.phones)
+                                                               : value(TitleMap::Mobile);
+  values.web = value(TitleMap::Web);
+  return values;
+}

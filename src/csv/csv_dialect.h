@@ -1,0 +1,110 @@
+// The kinds of CSV file the import takes besides its own: the separator that
+// the title line sets, the common quoting of comma and tab files (RFC 4180,
+// where a quoted value may hold separators, line breaks and doubled quotes),
+// and the column titles that other address books write. Portable: works on
+// lines from any byte source.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "csv/csv_format.h"
+#include "csv/import_values.h"
+
+inline constexpr char kSemicolon = ';';
+inline constexpr char kComma = ',';
+inline constexpr char kTab = '\t';
+
+// The line break that a quoted value's line end becomes: the one the
+// platform's edit controls show.
+inline constexpr std::string_view kValueLineBreak = "\r\n";
+
+// A line reader with lines taken ahead, so that the kind of a file can be
+// told from its first lines before its reading starts.
+class LineStream {
+ public:
+  explicit LineStream(LineReader& reader) : reader_(reader) {}
+  LineStream(const LineStream&) = delete;
+  LineStream& operator=(const LineStream&) = delete;
+
+  bool Next(std::string& line);
+  // The line `ahead` places after the next one (0: the next), or null past the end.
+  const std::string* Peek(std::size_t ahead);
+  // Lines handed out by Next so far.
+  std::size_t LinesRead() const { return linesRead_; }
+
+ private:
+  LineReader& reader_;  // not owned
+  std::deque<std::string> ahead_;
+  std::size_t linesRead_ = 0;
+};
+
+// The separator for the whole file: a semicolon when the title line holds
+// one, as in the plug-in's own files; otherwise the comma or tab that stands
+// between its titles (outside quotes; the more frequent one); a semicolon
+// when it holds neither.
+char DetectSeparator(std::string_view titleLine);
+
+// Splits a record of a comma or tab file. A value that begins with a double
+// quote is quoted: it runs to the next quote that is not doubled, may hold
+// separators and line breaks, and a doubled quote in it stands for one; text
+// after its closing quote up to the separator is kept. A quote elsewhere is
+// an ordinary character. An empty record has no fields; a separator at its
+// end gives a last, empty field.
+FieldList SplitQuotedFields(std::string_view record, char separator);
+// The text of `value` in a comma or tab file: quoted, with its quotes
+// doubled, when it holds the separator, a quote or a line break.
+std::string QuoteField(std::string_view value, char separator);
+
+// Hands out the records of a CSV file one field list at a time. Semicolon
+// files are split line by line as always; in comma and tab files a quoted
+// value that is still open at a line's end takes the following lines too,
+// joined by kValueLineBreak, up to kMaxRecordLines lines.
+class RecordReader {
+ public:
+  static constexpr std::size_t kMaxRecordLines = 1000;
+  enum class Result { Record, End, Unclosed };
+
+  RecordReader(LineStream& lines, char separator) : lines_(lines), separator_(separator) {}
+
+  // Record: `fields` holds the next record (none for an empty line). End: the
+  // file has no more lines. Unclosed: a quoted value was still open at the
+  // end of the file or after kMaxRecordLines lines; `fields` holds what was
+  // read, the open value running to its end.
+  Result Next(FieldList& fields);
+
+ private:
+  LineStream& lines_;  // not owned
+  char separator_;
+  std::string line_;
+};
+
+// Which field of a line holds each value that the import takes, found from
+// the titles of the file's first line.
+struct TitleMap {
+  enum Value : int { First, Last, FullName, Nick, Type, Email, Mobile, Web, kValueCount };
+  int32_t index[kValueCount] = {0, 1, kAbsentColumn, 2, 3, 4, 5, 6};
+  // Values that an address book lists several of in one field, separated by
+  // " ::: ", of which the first is taken.
+  bool firstOfSeveral[kValueCount] = {};
+  // Numbered phone columns, each a kind and a number, in the order of their numbers.
+  struct Phone {
+    int32_t kind = kAbsentColumn;
+    int32_t number = kAbsentColumn;
+  };
+  std::vector<Phone> phones;
+  // Whether any title was known.
+  bool recognised = true;
+};
+
+// The map of a title line: the plug-in's own titles, matched exactly, win;
+// other address books' titles fill what is left, compared without regard to
+// case and surrounding blanks. With no fields the default map (the export's
+// column order) stays in force.
+TitleMap ReadTitles(const FieldList& titles);
+// The values of one record under `map`; absent columns give empty texts.
+ImportValues TakeValues(const FieldList& fields, const TitleMap& map);

@@ -1,0 +1,446 @@
+#include "csv/vcard.h"
+
+#include <vector>
+
+#include "records/KestrinUserU.h"
+
+namespace {
+
+constexpr char kEndOfFile = 26;  // Ctrl-Z: the line reader stops at it
+constexpr std::size_t kFoldOctets = 75;
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (std::size_t at = 0; at < text.size(); ++at)
+    if (LowerAscii(text[at]) != lower[at]) return false;
+  return true;
+}
+
+bool StartsNoCase(std::string_view text, std::string_view lower) {
+  return text.size() >= lower.size() && EqualsNoCase(text.substr(0, lower.size()), lower);
+}
+
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
+  return text;
+}
+
+bool IsBlankLine(std::string_view line) { return TrimView(line).empty(); }
+
+// One content line: [group.]NAME *(;param) : value.
+struct Property {
+  std::string_view name;
+  std::string_view charset;
+  bool quotedPrintable = false;
+  bool cell = false;
+  std::size_t valueStart = 0;
+};
+
+// The end of a parameter: the next ';' or ':' outside double quotes.
+std::size_t ParameterEnd(std::string_view line, std::size_t pos) {
+  bool quoted = false;
+  for (; pos < line.size(); ++pos) {
+    if (line[pos] == '"') quoted = !quoted;
+    if (!quoted && (line[pos] == ';' || line[pos] == ':')) return pos;
+  }
+  return pos;
+}
+
+std::string_view Unquoted(std::string_view text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
+// TYPE=CELL, TYPE=cell,voice, TYPE="voice,cell", or 2.1's bare CELL.
+bool NamesCell(std::string_view types) {
+  types = Unquoted(types);
+  while (!types.empty()) {
+    const std::size_t comma = types.find(',');
+    if (EqualsNoCase(TrimView(types.substr(0, comma)), "cell")) return true;
+    if (comma == std::string_view::npos) break;
+    types.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+void ReadParameter(std::string_view parameter, Property& property) {
+  const std::size_t equals = parameter.find('=');
+  if (equals == std::string_view::npos) {  // 2.1 names a type or an encoding alone
+    if (EqualsNoCase(parameter, "quoted-printable")) property.quotedPrintable = true;
+    if (EqualsNoCase(parameter, "cell")) property.cell = true;
+    return;
+  }
+  const std::string_view key = parameter.substr(0, equals);
+  const std::string_view value = parameter.substr(equals + 1);
+  if (EqualsNoCase(key, "type")) {
+    property.cell = property.cell || NamesCell(value);
+  } else if (EqualsNoCase(key, "encoding")) {
+    property.quotedPrintable = EqualsNoCase(Unquoted(value), "quoted-printable");
+  } else if (EqualsNoCase(key, "charset")) {
+    property.charset = Unquoted(value);
+  }
+}
+
+// False for a line that is no property (no colon after its name and parameters).
+bool ReadProperty(std::string_view line, Property& property) {
+  property = Property();
+  std::size_t pos = line.find_first_of(";:");
+  if (pos == std::string_view::npos) return false;
+  std::string_view name = TrimView(line.substr(0, pos));
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos) name.remove_prefix(dot + 1);  // item1.EMAIL
+  property.name = name;
+  while (pos < line.size() && line[pos] == ';') {
+    const std::size_t end = ParameterEnd(line, pos + 1);
+    ReadParameter(TrimView(line.substr(pos + 1, end - pos - 1)), property);
+    pos = end;
+  }
+  if (pos >= line.size()) return false;
+  property.valueStart = pos + 1;
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string DecodeQuotedPrintable(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '=' && at + 2 < text.size() && HexDigit(text[at + 1]) >= 0 &&
+        HexDigit(text[at + 2]) >= 0) {
+      bytes += static_cast<char>(HexDigit(text[at + 1]) * 16 + HexDigit(text[at + 2]));
+      at += 2;
+    } else {
+      bytes += text[at];
+    }
+  }
+  return bytes;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    uint32_t code = lead;
+    if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      code = lead & 0x07u;
+    } else if (lead >= 0xE0) {
+      length = lead <= 0xEF ? 3 : 0;
+      code = lead & 0x0Fu;
+    } else if (lead >= 0xC2) {
+      length = 2;
+      code = lead & 0x1Fu;
+    } else if (lead >= 0x80) {
+      length = 0;
+    }
+    if (length == 0 || at + length > text.size()) return false;
+    for (std::size_t next = 1; next < length; ++next) {
+      const auto byte = static_cast<unsigned char>(text[at + next]);
+      if ((byte & 0xC0u) != 0x80u) return false;
+      code = (code << 6) | (byte & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    at += length;
+  }
+  return true;
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Windows-1252's characters for the bytes 0x80 to 0x9F; the rest are Latin-1.
+constexpr uint16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string FromWindows1252(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    AppendUtf8(text, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
+  }
+  return text;
+}
+
+// Quoted-printable bytes in UTF-8: kept when the CHARSET says UTF-8, or says
+// nothing and they are valid UTF-8; otherwise read as Windows-1252 (which
+// Latin-1 files also read correctly as).
+std::string QuotedPrintableText(std::string_view value, std::string_view charset) {
+  std::string bytes = DecodeQuotedPrintable(value);
+  const bool utf8 = EqualsNoCase(charset, "utf-8") || EqualsNoCase(charset, "utf8") ||
+                    (charset.empty() && IsValidUtf8(bytes));
+  return utf8 ? bytes : FromWindows1252(bytes);
+}
+
+// The parts of a value between `separator`s that no backslash escapes.
+std::vector<std::string_view> SplitEscaped(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '\\') {
+      ++at;
+    } else if (text[at] == separator) {
+      parts.push_back(text.substr(start, at - start));
+      start = at + 1;
+    }
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+// \n (or \N) is a line break; \\, \, \; and \: stand for the character; any
+// other backslash stays as it is.
+std::string Unescape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] != '\\' || at + 1 == text.size()) {
+      out += text[at];
+      continue;
+    }
+    const char next = text[++at];
+    if (next == 'n' || next == 'N') {
+      out.append(kValueLineBreak);
+    } else if (next == '\\' || next == ',' || next == ';' || next == ':') {
+      out += next;
+    } else {
+      out += '\\';
+      out += next;
+    }
+  }
+  return out;
+}
+
+// The type that a CATEGORIES list names by its English name, or nothing.
+std::string CategoryType(std::string_view categories) {
+  for (const std::string_view part : SplitEscaped(categories, ',')) {
+    const std::string name = Unescape(TrimView(part));
+    for (int type = 0; type < kContactTypeCount; ++type) {
+      std::string lower(kContactTypeCaptions[type]);
+      for (char& c : lower) c = LowerAscii(c);
+      if (EqualsNoCase(TrimView(name), lower)) return std::to_string(type);
+    }
+  }
+  return std::string();
+}
+
+// Collects one card's values from its properties.
+class CardBuilder {
+ public:
+  void Take(const Property& property, std::string_view raw) {
+    const std::string decoded =
+        property.quotedPrintable ? QuotedPrintableText(raw, property.charset) : std::string();
+    const std::string_view value = property.quotedPrintable ? decoded : raw;
+    const std::string_view name = property.name;
+    if (EqualsNoCase(name, "n")) {
+      if (haveN_) return;
+      haveN_ = true;
+      const std::vector<std::string_view> parts = SplitEscaped(value, ';');
+      card_.last = Unescape(parts[0]);
+      if (parts.size() > 1) card_.first = Unescape(parts[1]);
+    } else if (EqualsNoCase(name, "fn")) {
+      SetFirst(card_.fullName, Unescape(value));
+    } else if (EqualsNoCase(name, "nickname")) {
+      SetFirst(card_.nick, Unescape(SplitEscaped(value, ',')[0]));
+    } else if (EqualsNoCase(name, "email")) {
+      SetFirst(card_.email, Unescape(value));
+    } else if (EqualsNoCase(name, "tel")) {
+      TakeNumber(property.cell, Unescape(value));
+    } else if (EqualsNoCase(name, "url")) {
+      SetFirst(card_.web, Unescape(value));
+    } else if (EqualsNoCase(name, "categories")) {
+      if (card_.type.empty()) card_.type = CategoryType(value);
+    }
+  }
+
+  ImportValues Finish() {
+    if (!haveMobile_) card_.mobile = std::move(firstNumber_);
+    return std::move(card_);
+  }
+
+ private:
+  static void SetFirst(std::string& slot, std::string value) {
+    if (slot.empty()) slot = std::move(value);
+  }
+
+  void TakeNumber(bool cell, std::string number) {
+    if (StartsNoCase(number, "tel:")) number.erase(0, 4);  // 4.0 may give a URI
+    if (number.empty()) return;
+    if (cell && !haveMobile_) {
+      card_.mobile = std::move(number);
+      haveMobile_ = true;
+    } else {
+      SetFirst(firstNumber_, std::move(number));
+    }
+  }
+
+  ImportValues card_;
+  std::string firstNumber_;
+  bool haveN_ = false;
+  bool haveMobile_ = false;
+};
+
+bool IsMarker(const Property& property, std::string_view line, std::string_view lowerName) {
+  return EqualsNoCase(property.name, lowerName) &&
+         EqualsNoCase(TrimView(line.substr(property.valueStart)), "vcard");
+}
+
+// TEXT values: the characters that structure a vCard line are escaped.
+void AppendText(std::string& out, std::string_view value, bool escapeSeparators) {
+  for (std::size_t at = 0; at < value.size(); ++at) {
+    const char c = value[at];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && at + 1 < value.size() && value[at + 1] == '\n') ++at;
+      out += "\\n";
+    } else if (c == '\\' || (escapeSeparators && (c == ',' || c == ';'))) {
+      out += '\\';
+      out += c;
+    } else {
+      out += c == kEndOfFile ? ' ' : c;
+    }
+  }
+}
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u; }
+
+// Appends one content line, folded so that no line is longer than 75 octets
+// and no fold splits a UTF-8 sequence.
+void AppendFolded(std::string& out, std::string_view line) {
+  std::size_t limit = kFoldOctets;
+  while (line.size() > limit) {
+    std::size_t cut = limit;
+    std::size_t back = 0;
+    while (back < 3 && IsUtf8Continuation(line[cut - back])) ++back;
+    if (!IsUtf8Continuation(line[cut - back])) cut -= back;  // else no valid sequence to keep
+    out.append(line.substr(0, cut));
+    out += "\r\n ";
+    line.remove_prefix(cut);
+    limit = kFoldOctets - 1;  // the leading blank counts
+  }
+  out.append(line);
+  out += "\r\n";
+}
+
+void AppendProperty(std::string& out, std::string_view name, std::string_view value,
+                    bool escapeSeparators) {
+  std::string line(name);
+  line += ':';
+  AppendText(line, value, escapeSeparators);
+  AppendFolded(out, line);
+}
+
+}  // namespace
+
+bool IsVCardFile(LineStream& lines) {
+  for (std::size_t ahead = 0;; ++ahead) {
+    const std::string* line = lines.Peek(ahead);
+    if (line == nullptr) return false;
+    if (!IsBlankLine(*line)) return EqualsNoCase(TrimView(*line), "begin:vcard");
+  }
+}
+
+bool VCardReader::NextLine(std::string& line) {
+  if (hasAhead_) {
+    line = std::move(ahead_);
+    hasAhead_ = false;
+  } else if (!lines_.Next(line)) {
+    return false;
+  }
+  while (lines_.Next(ahead_)) {
+    if (ahead_.empty() || (ahead_[0] != ' ' && ahead_[0] != '\t')) {
+      hasAhead_ = true;
+      break;
+    }
+    line.append(ahead_, 1, std::string::npos);
+  }
+  return true;
+}
+
+bool VCardReader::Next(ImportValues& card) {
+  CardBuilder builder;
+  std::size_t depth = cardOpen_ ? 1 : 0;
+  cardOpen_ = false;
+  bool agentFollows = false;
+  std::string line;
+  std::string more;
+  Property property;
+  while (NextLine(line)) {
+    if (!ReadProperty(line, property)) continue;
+    if (IsMarker(property, line, "begin")) {
+      // A card opened inside a card is 2.1's AGENT; any other ends a card
+      // that has lost its END.
+      if (depth == 1 && !agentFollows) {
+        cardOpen_ = true;
+        card = builder.Finish();
+        return true;
+      }
+      ++depth;
+      continue;
+    }
+    if (depth == 0) continue;  // nothing outside a card counts
+    if (IsMarker(property, line, "end")) {
+      if (--depth != 0) continue;
+      card = builder.Finish();
+      return true;
+    }
+    if (depth != 1) continue;
+    agentFollows = EqualsNoCase(property.name, "agent") &&
+                   TrimView(std::string_view(line).substr(property.valueStart)).empty();
+    // A soft line break of quoted-printable: a value line ending in '='.
+    while (property.quotedPrintable && !line.empty() && line.back() == '=' && NextLine(more)) {
+      line.pop_back();
+      line += more;
+    }
+    builder.Take(property, std::string_view(line).substr(property.valueStart));
+  }
+  if (depth == 0) return false;
+  card = builder.Finish();
+  return true;
+}
+
+std::string WriteVCard(const VCardContact& contact) {
+  std::string out = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+  std::string name;
+  AppendText(name, contact.last, true);
+  name += ';';
+  AppendText(name, contact.first, true);
+  name += ";;;";
+  AppendFolded(out, "N:" + name);
+
+  std::string fullName = contact.first;
+  if (!contact.last.empty()) fullName += (fullName.empty() ? "" : " ") + contact.last;
+  AppendProperty(out, "FN", fullName.empty() ? contact.nick : fullName, true);
+  if (!contact.nick.empty()) AppendProperty(out, "NICKNAME", contact.nick, true);
+  // Addresses and numbers are not lists: commas and semicolons stay as they are.
+  if (!contact.email.empty()) AppendProperty(out, "EMAIL;TYPE=INTERNET", contact.email, false);
+  if (!contact.mobile.empty()) AppendProperty(out, "TEL;TYPE=CELL", contact.mobile, false);
+  if (!contact.web.empty()) AppendProperty(out, "URL", contact.web, false);
+  if (contact.contactType > 0 && contact.contactType < kContactTypeCount)
+    AppendProperty(out, "CATEGORIES", kContactTypeCaptions[contact.contactType], true);
+  out += "END:VCARD\r\n";
+  return out;
+}
