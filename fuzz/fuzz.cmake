@@ -1,6 +1,7 @@
-# libFuzzer targets over the exchange file's reader, field splitter and the
-# integer reader. The core is built again with coverage instrumentation so the
-# fuzzer sees inside it; ASan and UBSan catch memory and arithmetic faults.
+# libFuzzer targets over the exchange file's reader and field splitters, the
+# vCard reader and writer, and the integer reader. The core is built again
+# with coverage instrumentation so the fuzzer sees inside it; ASan and UBSan
+# catch memory and arithmetic faults.
 set(KESTRIN_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
 add_library(kestrin_core_fuzz STATIC ${KESTRIN_CORE_SOURCES})

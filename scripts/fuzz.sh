@@ -25,7 +25,7 @@ starter() {  # starter <dir> <name> <printf format>: a first input of the corpus
 }
 
 mkdir -p "$build/fuzz-artifacts"
-for target in csv_line_reader_fuzz csv_fields_fuzz integer_text_fuzz; do
+for target in csv_line_reader_fuzz csv_fields_fuzz integer_text_fuzz csv_quoted_fuzz vcard_fuzz; do
   corpus="$build/fuzz-corpus/$target"
   mkdir -p "$corpus"
   case $target in
@@ -38,6 +38,13 @@ for target in csv_line_reader_fuzz csv_fields_fuzz integer_text_fuzz; do
     integer_text_fuzz)
       starter "$corpus" hex '  -0x7fffffff'
       starter "$corpus" dollar '$10' ;;
+    csv_quoted_fuzz)
+      starter "$corpus" comma '0"a,""b""",c\r\n"d\ne"\000x,y\000"q'
+      starter "$corpus" tab '1a\t"b\tc"\000\t\000two\r\nlines' ;;
+    vcard_fuzz)
+      starter "$corpus" card 'BEGIN:VCARD\r\nN:Lee;Ann\r\nTEL;TYPE=cell,voice:1\r\nitem1.EMAIL:a@b\r\n x\r\nEND:VCARD\r\n'
+      starter "$corpus" qp 'BEGIN:VCARD\nFN;CHARSET=ISO-8859-1;QUOTED-PRINTABLE:J=FCr=\nX\nCATEGORIES:vip\n'
+      starter "$corpus" values 'Zo\303\253\000a;b,c\\\000n\r\nick\000m\000+1\000w\000\004' ;;
   esac
   echo "== $target: ${seconds}s"
   "$build/$target" -max_total_time="$seconds" -print_final_stats=1 \
