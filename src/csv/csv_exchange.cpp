@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "csv/csv_dialect.h"
+#include "csv/vcard.h"
 #include "editor/editor_text.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
@@ -17,12 +19,21 @@ namespace {
 constexpr const char* kMessageCaption = "&Kestrin Users";
 constexpr const char* kFilterDescription = "Comma Separated Values (*.csv)";
 constexpr const char* kFilterPattern = "*.csv";
+constexpr const char* kVCardFilterDescription = "vCard files (*.vcf)";
+constexpr const char* kVCardFilterPattern = "*.vcf";
+constexpr const char* kAllFilesDescription = "All files (*.*)";
+constexpr const char* kAllFilesPattern = "*.*";
+constexpr std::size_t kVCardFilter = 1;  // the Save dialog's entry for vCard
 constexpr const char* kDefaultExtension = "csv";
 
 constexpr const char* kImportCompleted = "Import process has completed.";
 constexpr const char* kImportFailed = "Import process has not completed.";
 constexpr const char* kExportCompleted = "Export process has completed.";
 constexpr const char* kExportFailed = "Export process has not completed.";
+constexpr const char* kUnknownKind =
+    "The file's first line holds no column title that the import knows, and the file is no "
+    "vCard file.";
+constexpr const char* kUnclosedQuote = "Line %u: a quoted value is not closed.";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
@@ -37,49 +48,100 @@ void ShowFileFailure(const char* text, const std::string& path, const std::strin
                      StripFirstAmpersand(kMessageCaption), shell::kMessageIconError);
 }
 
+enum class ImportOutcome { Completed, Stopped, UnknownKind, UnclosedQuote };
+
+// Every card of a vCard file, each through the record sequence.
+ImportOutcome ImportCards(LineStream& lines) {
+  VCardReader cards(lines);
+  ImportValues card;
+  while (cards.Next(card))
+    if (!ImportRecord(card)) return ImportOutcome::Stopped;
+  return ImportOutcome::Completed;
+}
+
+// A CSV file: the first line sets the separator and the columns (a first line
+// without fields leaves the export's column order in force); every further
+// record that has fields is one Kestrin user.
+ImportOutcome ImportCsv(LineStream& lines, std::size_t& failedLine) {
+  std::string titles;
+  if (!lines.Next(titles)) return ImportOutcome::Completed;
+  const char separator = DetectSeparator(titles);
+  const TitleMap map = ReadTitles(separator == kSemicolon ? SplitFields(titles)
+                                                          : SplitQuotedFields(titles, separator));
+  if (!map.recognised) return ImportOutcome::UnknownKind;
+  RecordReader records(lines, separator);
+  FieldList fields;
+  for (;;) {
+    failedLine = lines.LinesRead() + 1;
+    switch (records.Next(fields)) {
+      case RecordReader::Result::End: return ImportOutcome::Completed;
+      case RecordReader::Result::Unclosed: return ImportOutcome::UnclosedQuote;
+      case RecordReader::Result::Record:
+        if (!fields.empty() && !ImportRecord(TakeValues(fields, map)))
+          return ImportOutcome::Stopped;
+        break;
+    }
+  }
+}
+
+std::string UnclosedQuoteText(std::size_t line) {
+  std::string text = TranslateText(kUnclosedQuote);
+  const std::size_t mark = text.find("%u");
+  if (mark != std::string::npos) text.replace(mark, 2, std::to_string(line));
+  return text;
+}
+
 void RunImport() {
-  ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
   request.title = TranslateText("Open");
-  request.filterDescription = TranslateText(kFilterDescription);
-  request.filterPattern = kFilterPattern;
+  request.filters = {{TranslateText(kFilterDescription), kFilterPattern},
+                     {TranslateText(kVCardFilterDescription), kVCardFilterPattern},
+                     {TranslateText(kAllFilesDescription), kAllFilesPattern}};
   request.defaultExtension = kDefaultExtension;
   request.flags =
       shell::kDialogHideReadOnly | shell::kDialogPathMustExist | shell::kDialogFileMustExist;
-  const std::optional<std::string> path = shell::AskFileName(request);
-  if (!path) return;
+  const std::optional<shell::FileChoice> choice = shell::AskFileName(request);
+  if (!choice) return;
+  const std::string& path = choice->path;
 
   std::string reason;
-  std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(*path, reason);
+  std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, path, reason);
     return;
   }
   FileSource source(*file);
   LineReader reader(source);
-  std::string line;
-  bool header = true;
-  while (reader.Next(line)) {
-    if (header) {
-      // A first line without fields leaves the default map in force.
-      ReadHeader(line, map);
-      header = false;
-    } else if (!line.empty() && !ImportRecord(line, map)) {
+  LineStream lines(reader);
+  // The content decides the kind of file, whatever its name.
+  std::size_t failedLine = 0;
+  const ImportOutcome outcome =
+      IsVCardFile(lines) ? ImportCards(lines) : ImportCsv(lines, failedLine);
+  if (reader.Failed()) {
+    file.reset();
+    ShowFileFailure(kImportFailed, path, source.Reason());
+    return;
+  }
+  switch (outcome) {
+    case ImportOutcome::Completed: break;
+    case ImportOutcome::Stopped:
       file.reset();
       ShowClosingMessage(kImportFailed);
       return;
-    }
-  }
-  if (reader.Failed()) {
-    file.reset();
-    ShowFileFailure(kImportFailed, *path, source.Reason());
-    return;
+    case ImportOutcome::UnknownKind:
+      file.reset();
+      ShowFileFailure(kImportFailed, path, TranslateText(kUnknownKind));
+      return;
+    case ImportOutcome::UnclosedQuote:
+      file.reset();
+      ShowFileFailure(kImportFailed, path, UnclosedQuoteText(failedLine));
+      return;
   }
   const bool closed = file->Close(reason);
   file.reset();
   if (!closed) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, path, reason);
     return;
   }
   ShowClosingMessage(kImportCompleted);
@@ -135,35 +197,56 @@ class PendingFile {
   bool placed_ = false;
 };
 
+VCardContact ReadVCardContact(ContactHandle contact) {
+  auto text = [contact](const char* setting) {
+    return GetSettingString(contact, kModule, setting, std::string());
+  };
+  VCardContact card;
+  card.first = text("FirstName");
+  card.last = text("LastName");
+  card.nick = text("Nick");
+  card.email = text("e-mail");
+  card.mobile = text("AlternativeCellular");
+  card.web = text("Homepage");
+  card.contactType = static_cast<int32_t>(GetSettingDword(contact, kModule, "ContactType", 0));
+  return card;
+}
+
+enum class ExportFormat { Csv, VCard };
+
 // Writes every Kestrin user into a new file and only then replaces `target`
 // with it, so that a failure leaves an existing file as it was.
-bool WriteExportFile(const std::string& target, std::string& reason) {
+bool WriteExportFile(const std::string& target, ExportFormat format, std::string& reason) {
   std::string created;
   std::unique_ptr<shell::WritableFile> file = shell::CreateBeside(target, created, reason);
   if (!file) return false;
   PendingFile pending(std::move(file), created);
-  pending.Append(std::string(kHeaderLine) + kLineEnd);
-  ForEachContact([&pending](ContactHandle contact) {
-    if (!pending.Failed() && IsOwnContact(contact))
-      pending.Append(ExportRecord(contact) + kLineEnd);
+  if (format == ExportFormat::Csv) pending.Append(std::string(kHeaderLine) + kLineEnd);
+  ForEachContact([&pending, format](ContactHandle contact) {
+    if (pending.Failed() || !IsOwnContact(contact)) return;
+    pending.Append(format == ExportFormat::Csv ? ExportRecord(contact) + kLineEnd
+                                               : WriteVCard(ReadVCardContact(contact)));
   });
   return pending.PlaceAt(target, reason);
 }
 
+// The Save dialog's texts are not translated.
 void RunExport() {
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Save;
   request.title = "Save";
-  request.filterDescription = kFilterDescription;
-  request.filterPattern = kFilterPattern;
+  request.filters = {{kFilterDescription, kFilterPattern},
+                     {kVCardFilterDescription, kVCardFilterPattern}};
   request.defaultExtension = kDefaultExtension;
   request.flags = shell::kDialogHideReadOnly | shell::kDialogPathMustExist;
-  const std::optional<std::string> path = shell::AskFileName(request);
-  if (!path) return;
+  const std::optional<shell::FileChoice> choice = shell::AskFileName(request);
+  if (!choice) return;
 
+  const ExportFormat format =
+      choice->filter == kVCardFilter ? ExportFormat::VCard : ExportFormat::Csv;
   std::string reason;
-  if (!WriteExportFile(*path, reason)) {
-    ShowFileFailure(kExportFailed, *path, reason);
+  if (!WriteExportFile(choice->path, format, reason)) {
+    ShowFileFailure(kExportFailed, choice->path, reason);
     return;
   }
   ShowClosingMessage(kExportCompleted);
@@ -171,26 +254,21 @@ void RunExport() {
 
 }  // namespace
 
-bool ImportRecord(std::string_view line, const ColumnMap& map) {
-  const FieldList fields = SplitFields(line);
-  if (fields.empty()) return false;
-  std::string first = ColumnValue(fields, map, Column::FirstName);
-  std::string last = ColumnValue(fields, map, Column::LastName);
-  std::string name = ColumnValue(fields, map, Column::Name);
-  const std::string type = ColumnValue(fields, map, Column::ContactType);
-  const std::string mail = ColumnValue(fields, map, Column::Email);
-  const std::string mobile = ColumnValue(fields, map, Column::Mobile);
-  const std::string web = ColumnValue(fields, map, Column::Homepage);
-
+bool ImportRecord(const ImportValues& values) {
+  std::string first = values.first;
+  std::string last = values.last;
+  std::string name = values.nick;
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
-    if (IsBlank(name)) {
+    // An address book's display name, else the nickname, stands for the full name.
+    const std::string& given = IsBlank(values.fullName) ? name : values.fullName;
+    if (IsBlank(given)) {
       shell::ShowMessage(TranslateText("Invalid or empty full user name."), TranslateText("Error"),
                          shell::kMessageIconError);
       return false;
     }
-    fullName = name;
-    FullNameParts parts = SplitFullName(name);
+    fullName = given;
+    FullNameParts parts = SplitFullName(given);
     first = std::move(parts.first);
     last = std::move(parts.last);
   } else {
@@ -204,14 +282,14 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   WriteSettingString(contact, kModule, "Nick", name);
   WriteSettingString(contact, kModule, "FirstName", first);
   WriteSettingString(contact, kModule, "LastName", last);
-  if (!mail.empty()) WriteSettingString(contact, kModule, "e-mail", mail);
-  if (!mobile.empty()) {
-    WriteSettingString(contact, kModule, "Cellular", mobile + " SMS");
-    WriteSettingString(contact, kModule, "AlternativeCellular", mobile);
+  if (!values.email.empty()) WriteSettingString(contact, kModule, "e-mail", values.email);
+  if (!values.mobile.empty()) {
+    WriteSettingString(contact, kModule, "Cellular", values.mobile + " SMS");
+    WriteSettingString(contact, kModule, "AlternativeCellular", values.mobile);
   }
-  if (!web.empty()) WriteSettingString(contact, kModule, "Homepage", web);
+  if (!values.web.empty()) WriteSettingString(contact, kModule, "Homepage", values.web);
   WriteSettingDword(contact, kModule, "ContactType",
-                    static_cast<uint32_t>(ParseInt32(type).value_or(0)));
+                    static_cast<uint32_t>(ParseInt32(values.type).value_or(0)));
   WriteContactStatus(contact);
   return true;
 }

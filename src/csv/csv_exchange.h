@@ -6,15 +6,16 @@
 #include <string_view>
 
 #include "csv/csv_format.h"
+#include "csv/import_values.h"
 #include "host/m_globaldefs.h"
 #include "shell/files.h"
 
 intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam);
 intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam);
 
-// Creates one Kestrin user from a data line read under `map`; false when the
-// line cannot be imported (no fields, no name at all, or no contact created).
-bool ImportRecord(std::string_view line, const ColumnMap& map);
+// Creates one Kestrin user from the values of one line or card; false when
+// it cannot be imported (no name at all, or no contact created).
+bool ImportRecord(const ImportValues& values);
 
 // An open file as a byte source; keeps the reason of a failed read.
 class FileSource : public ByteSource {

@@ -12,12 +12,15 @@ static_assert(shell::kDialogFileMustExist == OFN_FILEMUSTEXIST, "OFN_FILEMUSTEXI
 
 namespace shell {
 
-std::optional<std::string> AskFileName(const FileDialogRequest& request) {
-  // Description, NUL, pattern, NUL and the closing NUL.
-  std::string filter = request.filterDescription;
-  filter += '\0';
-  filter += request.filterPattern;
-  filter += '\0';
+std::optional<FileChoice> AskFileName(const FileDialogRequest& request) {
+  // Description, NUL, pattern, NUL for each entry, and the closing NUL.
+  std::string filter;
+  for (const FileFilter& entry : request.filters) {
+    filter += entry.description;
+    filter += '\0';
+    filter += entry.pattern;
+    filter += '\0';
+  }
   filter += '\0';
   char fileName[kFileNameRoom] = {};
 
@@ -34,7 +37,10 @@ std::optional<std::string> AskFileName(const FileDialogRequest& request) {
   const BOOL chosen =
       request.kind == FileDialogKind::Open ? GetOpenFileNameA(&dialog) : GetSaveFileNameA(&dialog);
   if (!chosen) return std::nullopt;
-  return std::string(fileName);
+  FileChoice choice{std::string(fileName), 0};
+  if (dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= request.filters.size())
+    choice.filter = dialog.nFilterIndex - 1;
+  return choice;
 }
 
 }  // namespace shell

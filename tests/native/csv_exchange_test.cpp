@@ -65,9 +65,10 @@ class CsvExchangeTest : public StartedPluginTest {
     testhost::WriteFileBytes(path, bytes);
     return RunCommand("mKestrinUser/Import", path);
   }
-  std::vector<ShownMessage> RunCommand(const char* service, std::optional<std::string> answer) {
+  std::vector<ShownMessage> RunCommand(const char* service, std::optional<std::string> answer,
+                                       std::size_t filter = 0) {
     testhost::ClearShownMessages();
-    testhost::QueueFileDialogAnswer(std::move(answer));
+    testhost::QueueFileDialogAnswer(std::move(answer), filter);
     EXPECT_EQ(host.CallService(service, 0, 0), 0);
     return testhost::ShownMessages();
   }
@@ -128,10 +129,21 @@ void ExpectFileFailure(const std::vector<ShownMessage>& shown, const std::string
   EXPECT_EQ(shown[0].flags, 0x10u);
 }
 
+// Each filter entry's description and pattern, in the dialog's order.
+std::vector<std::string> FilterTexts(const shell::FileDialogRequest& request) {
+  std::vector<std::string> texts;
+  for (const shell::FileFilter& filter : request.filters) {
+    texts.push_back(filter.description);
+    texts.push_back(filter.pattern);
+  }
+  return texts;
+}
+
 TEST_F(CsvExchangeTest, DialogsAskWithTheirOwnSettings) {
   host.AddTranslation("Open", "Oeffnen");
   host.AddTranslation("Save", "Speichern");
   host.AddTranslation("Comma Separated Values (*.csv)", "Kommagetrennte Werte (*.csv)");
+  host.AddTranslation("vCard files (*.vcf)", "vCard-Dateien");
   host.AddTranslation("Export process has completed.", "Export fertig.");
   host.AddTranslation("Kestrin Users", "Kestrin-Benutzer");
   EXPECT_TRUE(RunCommand("mKestrinUser/Import", std::nullopt).empty());
@@ -142,14 +154,16 @@ TEST_F(CsvExchangeTest, DialogsAskWithTheirOwnSettings) {
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].kind, shell::FileDialogKind::Open);
   EXPECT_EQ(requests[0].title, "Oeffnen");
-  EXPECT_EQ(requests[0].filterDescription, "Kommagetrennte Werte (*.csv)");
-  EXPECT_EQ(requests[0].filterPattern, "*.csv");
+  EXPECT_EQ(FilterTexts(requests[0]),
+            (std::vector<std::string>{"Kommagetrennte Werte (*.csv)", "*.csv", "vCard-Dateien",
+                                      "*.vcf", "All files (*.*)", "*.*"}));
   EXPECT_EQ(requests[0].defaultExtension, "csv");
   EXPECT_EQ(requests[0].flags, 0x1804u);
   EXPECT_EQ(requests[1].kind, shell::FileDialogKind::Save);
   EXPECT_EQ(requests[1].title, "Save");
-  EXPECT_EQ(requests[1].filterDescription, "Comma Separated Values (*.csv)");
-  EXPECT_EQ(requests[1].filterPattern, "*.csv");
+  EXPECT_EQ(FilterTexts(requests[1]),
+            (std::vector<std::string>{"Comma Separated Values (*.csv)", "*.csv",
+                                      "vCard files (*.vcf)", "*.vcf"}));
   EXPECT_EQ(requests[1].defaultExtension, "csv");
   EXPECT_EQ(requests[1].flags, 0x804u);
 }
@@ -280,13 +294,16 @@ TEST_F(CsvExchangeTest, HeaderAloneOrEmptyFileImportsNothing) {
 TEST_F(CsvExchangeTest, AFailingLineStopsTheImportAndKeepsEarlierContacts) {
   const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
   const ShownMessage notCompleted = Completed("Import process has not completed.");
-  // A line of blanks, a line without any name, then a header that matches nothing.
+  // A line of blanks, a line without any name, then a first line that holds no
+  // known title: a file of no kind the import knows, told as such.
   ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"), {invalidName, notCompleted});
   EXPECT_EQ(host.ContactCount(), 1u);
   ExpectMessages(Import(kHeader + "E;F\r\n ; ;\t;5;mail\r\nG;H\r\n"), {invalidName, notCompleted});
   EXPECT_EQ(host.ContactCount(), 2u);
-  ExpectMessages(Import("John;Smith;John Smith;3\r\nAnna;Lee;Anna Lee;1\r\n"),
-                 {invalidName, notCompleted});
+  ExpectFileFailure(Import("John;Smith;John Smith;3\r\nAnna;Lee;Anna Lee;1\r\n"),
+                    "Import process has not completed.", folder.File("in.csv"),
+                    "The file's first line holds no column title that the import knows, and the "
+                    "file is no vCard file.");
   EXPECT_EQ(host.ContactCount(), 2u);
 
   host.SetFailContactAdd(true);
@@ -395,6 +412,72 @@ TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
   const auto imported = NewestInFileOrder(6);
   for (std::size_t i = 0; i < imported.size(); ++i) {
     const Record& original = users[2 - i % 3];  // the file follows the walk, newest first
+    EXPECT_EQ(ReadUser(imported[i]), original);
+    EXPECT_EQ(host.Text(imported[i], "CList", "MyHandle"), original.first + " " + original.last);
+  }
+}
+
+TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {
+  const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
+  const ShownMessage notCompleted = Completed("Import process has not completed.");
+  // An address book's comma file: a display name stands in for missing names.
+  ExpectMessages(Import("First Name,Last Name,Display Name,Nickname,Primary Email,Mobile Number\r\n"
+                        "Ann,Lee,Ann L.,,ann@x.org,0171 1\r\n"
+                        ",,\"Kim Park, Dr.\",Kimmy,,\r\n"
+                        ",,,,nobody@x.org,\r\n"
+                        "Never,Read,,,,\r\n"),
+                 {invalidName, notCompleted});
+  ASSERT_EQ(host.ContactCount(), 2u);
+  std::vector<ContactHandle> read = NewestInFileOrder(2);
+  EXPECT_EQ(ReadUser(read[0]), Record("Ann", "Lee", "Ann Lee", 0, "ann@x.org", "0171 1"));
+  EXPECT_EQ(ReadUser(read[1]), Record("Kim", "Park, Dr.", "Kimmy"));
+  EXPECT_EQ(host.Text(read[1], "CList", "MyHandle"), "Kim Park, Dr.");
+
+  // A vCard file, whatever its name; a card without any name stops the import.
+  Restart();
+  ExpectMessages(Import("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
+                        "TEL;TYPE=HOME:1\r\nTEL;TYPE=CELL:2\r\nCATEGORIES:Family\r\nEND:VCARD\r\n"
+                        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bo Ek\r\nEND:VCARD\r\n"
+                        "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:x@y\r\nEND:VCARD\r\n"
+                        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Never Read\r\nEND:VCARD\r\n"),
+                 {invalidName, notCompleted});
+  ASSERT_EQ(host.ContactCount(), 2u);
+  read = NewestInFileOrder(2);
+  EXPECT_EQ(ReadUser(read[0]), Record("Ann", "Lee", "Ann Lee", 1, "", "2"));
+  EXPECT_EQ(host.Text(read[0], "mKestrinUser", "Cellular"), "2 SMS");
+  EXPECT_EQ(ReadUser(read[1]), Record("Bo", "Ek", "Bo Ek"));
+
+  // A quoted value left open stops the import at the line where it began.
+  Restart();
+  ExpectFileFailure(Import("Given Name\tFamily Name\nA\tB\n\"C\tD\nE\tF\n"),
+                    "Import process has not completed.", folder.File("in.csv"),
+                    "Line 3: a quoted value is not closed.");
+  EXPECT_EQ(host.ContactCount(), 1u);
+}
+
+TEST_F(CsvExchangeTest, VCardExportReadsBackIdentical) {
+  const Record users[] = {
+      {"J\xC3\xBCrgen", "M\xC3\xBCller", "J\xC3\xBC", 1, "j@x.de", "+49 171", "http://x.de/a,b;c"},
+      {"\xE7\x8E\x8B", "\xE5\xB0\x8F\xE6\x98\x8E", "Wang, \"Xiao\"; Ming", 4},
+      {"Ann", "Lee", "two\r\nlines \\ and more " + std::string(90, 'x'), 0, "", "0171 555"},
+      {"Bob", "", "B", 5, "", "", "w"},
+  };
+  for (const Record& user : users) AddUser(user);
+  host.AddForeignContact("ICQ");
+  const std::string file = folder.File("phone.vcf");
+  ExpectMessages(RunCommand("mKestrinUser/Export", file, 1),
+                 {Completed("Export process has completed.")});
+  const std::string written = testhost::ReadFileBytes(file);
+  EXPECT_EQ(written.rfind("BEGIN:VCARD\r\nVERSION:3.0\r\n", 0), 0u);
+  EXPECT_EQ(written.find(kHeaderLine), std::string::npos);
+
+  Restart();
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 4u);
+  const auto imported = NewestInFileOrder(4);
+  for (std::size_t i = 0; i < imported.size(); ++i) {
+    const Record& original = users[3 - i];  // the file follows the walk, newest first
     EXPECT_EQ(ReadUser(imported[i]), original);
     EXPECT_EQ(host.Text(imported[i], "CList", "MyHandle"), original.first + " " + original.last);
   }

@@ -29,7 +29,7 @@ struct Failure {
 
 struct FilesState {
   std::mutex mutex;
-  std::deque<std::optional<std::string>> answers;
+  std::deque<std::optional<shell::FileChoice>> answers;
   std::vector<shell::FileDialogRequest> requests;
   std::multimap<FileOperation, Failure> failures;
 };
@@ -129,9 +129,13 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-void QueueFileDialogAnswer(std::optional<std::string> answer) {
+void QueueFileDialogAnswer(std::optional<std::string> answer, std::size_t filter) {
   std::lock_guard<std::mutex> lock(State().mutex);
-  State().answers.push_back(std::move(answer));
+  if (answer) {
+    State().answers.push_back(shell::FileChoice{std::move(*answer), filter});
+  } else {
+    State().answers.push_back(std::nullopt);
+  }
 }
 
 std::vector<shell::FileDialogRequest> FileDialogRequests() {
@@ -208,12 +212,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 namespace shell {
 
-std::optional<std::string> AskFileName(const FileDialogRequest& request) {
+std::optional<FileChoice> AskFileName(const FileDialogRequest& request) {
   auto& state = testhost::State();
   std::lock_guard<std::mutex> lock(state.mutex);
   state.requests.push_back(request);
   if (state.answers.empty()) return std::nullopt;
-  std::optional<std::string> answer = std::move(state.answers.front());
+  std::optional<FileChoice> answer = std::move(state.answers.front());
   state.answers.pop_front();
   return answer;
 }

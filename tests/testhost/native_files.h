@@ -12,9 +12,10 @@
 
 namespace testhost {
 
-// The answer of the next file dialog: a file name, or std::nullopt for a
-// cancelled dialog. A dialog with no answer queued is cancelled.
-void QueueFileDialogAnswer(std::optional<std::string> answer);
+// The answer of the next file dialog: a file name chosen under the filter
+// entry `filter` (from 0), or std::nullopt for a cancelled dialog. A dialog
+// with no answer queued is cancelled.
+void QueueFileDialogAnswer(std::optional<std::string> answer, std::size_t filter = 0);
 std::vector<shell::FileDialogRequest> FileDialogRequests();
 
 enum class FileOperation { Open, Read, Create, Write, Close, Replace };
