@@ -3,6 +3,9 @@
 // the first):
 //   - Export and Import of Kestrin users through the native test host, with a
 //     real file in a temporary folder (contacts/s and MB/s);
+//   - Import of generated files of each kind the import reads: the plug-in's
+//     semicolon file, an address book's comma file with quoted values (some
+//     over two lines) and a vCard file (contacts/s);
 //   - the line reader and field splitter alone over a large generated file,
 //     against a plain count of its line ends (MB/s).
 //
@@ -18,8 +21,10 @@
 #include <string>
 
 #include "bench_support.h"
+#include "csv/csv_dialect.h"
 #include "csv/csv_exchange.h"
 #include "csv/csv_format.h"
+#include "csv/vcard.h"
 #include "host/globals.h"
 #include "host/mKestrinUser.h"
 #include "shell/files.h"
@@ -65,6 +70,22 @@ void AddUsers(testhost::TestHost& host, std::size_t users) {
   }
 }
 
+// Imports `file` into an empty database; answers the seconds taken.
+double TimeImport(testhost::TestHost& host, const std::string& file, std::size_t users) {
+  StartPlugin(host);
+  testhost::QueueFileDialogAnswer(file);
+  const auto start = Clock::now();
+  host.CallService("mKestrinUser/Import", 0, 0);
+  const double seconds = Since(start);
+  if (host.ContactCount() != users) Fail("the import did not create every user");
+  const auto shown = testhost::ShownMessages();
+  if (shown.size() != 1 || shown[0].text != "Import process has completed.")
+    Fail("the import did not complete");
+  Unload();
+  host.Reset();
+  return seconds;
+}
+
 struct ExchangeTimes {
   double exportSeconds;
   double importSeconds;
@@ -87,19 +108,48 @@ ExchangeTimes MeasureExchange(std::size_t users, const testhost::TempFolder& fol
   const std::size_t bytes = testhost::ReadFileBytes(file).size();
 
   Unload();
-  StartPlugin(host);
-  testhost::QueueFileDialogAnswer(file);
-  start = Clock::now();
-  host.CallService("mKestrinUser/Import", 0, 0);
-  const double importSeconds = Since(start);
-  if (host.ContactCount() != users) Fail("the import did not create every user");
-  const auto shown = testhost::ShownMessages();
-  if (shown.size() != 1 || shown[0].text != "Import process has completed.")
-    Fail("the import did not complete");
-  Unload();
-  host.Reset();
+  const double importSeconds = TimeImport(host, file, users);
   ::unlink(file.c_str());
   return {exportSeconds, importSeconds, bytes};
+}
+
+enum class FileKind { Semicolon, Comma, VCard, kCount };
+constexpr const char* kKindNames[] = {"semicolon file", "comma file", "vCard file"};
+
+// A file of `users` contacts of the given kind, with the same values in each.
+std::string WriteKindFile(const testhost::TempFolder& folder, FileKind kind, std::size_t users) {
+  std::string bytes;
+  if (kind == FileKind::Semicolon) bytes = std::string(kHeaderLine) + kLineEnd;
+  if (kind == FileKind::Comma)
+    bytes =
+        "First Name,Last Name,Display Name,Nickname,Primary Email,Mobile Number,Notes,"
+        "Web Page 1\r\n";
+  for (std::size_t i = 0; i < users; ++i) {
+    const std::string n = std::to_string(i);
+    VCardContact user{"First" + n,
+                      "Lastname" + n,
+                      "Nick, " + n,
+                      "user" + n + "@example.com",
+                      "+49 171 " + n,
+                      "http://example.com/~u" + n,
+                      static_cast<int32_t>(i % 6)};
+    switch (kind) {
+      case FileKind::Semicolon:
+        bytes += user.first + ';' + user.last + ";\"" + user.nick + "\";" + std::to_string(i % 6) +
+                 ';' + user.email + ';' + user.mobile + ';' + user.web + kLineEnd;
+        break;
+      case FileKind::Comma:
+        bytes += user.first + ',' + user.last + ',' + user.first + ' ' + user.last + ',' +
+                 QuoteField(user.nick, kComma) + ',' + user.email + ',' + user.mobile + ',' +
+                 QuoteField(i % 4 == 0 ? "met at the\r\nfair" : "", kComma) + ',' + user.web +
+                 kLineEnd;
+        break;
+      default: bytes += WriteVCard(user);
+    }
+  }
+  const std::string path = folder.File("kind-" + std::to_string(users) + ".txt");
+  testhost::WriteFileBytes(path, bytes);
+  return path;
 }
 
 // A file of `lines` data lines like those export writes.
@@ -199,6 +249,22 @@ int main(int argc, char** argv) {
   std::printf("ratio %zu/%zu: export %.2f, import %.2f (size ratio %.2f)\n\n", sizes[1], sizes[0],
               exchange[1].exportSeconds / exchange[0].exportSeconds,
               exchange[1].importSeconds / exchange[0].importSeconds, sizeRatio);
+
+  auto& host = testhost::TestHost::Instance();
+  for (int kind = 0; kind < static_cast<int>(FileKind::kCount); ++kind) {
+    double seconds[2];
+    for (int i = 0; i < 2; ++i) {
+      const std::string file = WriteKindFile(folder, static_cast<FileKind>(kind), sizes[i]);
+      const double mb = MegaBytes(testhost::ReadFileBytes(file).size());
+      seconds[i] = TimeImport(host, file, sizes[i]);
+      ::unlink(file.c_str());
+      std::printf("import of a %-14s %7zu users, %.1f MB: %.3f s (%.0f contacts/s)\n",
+                  kKindNames[kind], sizes[i], mb, seconds[i],
+                  static_cast<double>(sizes[i]) / seconds[i]);
+    }
+    std::printf("ratio: %.2f (size ratio %.2f)\n", seconds[1] / seconds[0], sizeRatio);
+  }
+  std::printf("\n");
 
   ReaderTimes reader[2];
   for (int i = 0; i < 2; ++i) {

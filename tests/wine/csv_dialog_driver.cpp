@@ -86,6 +86,13 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
     if (dialog != nullptr) {
       run.dialog = Inspect(dialog);
       if (answer.fileName) {
+        if (answer.filter != 0) {
+          // As a user's choice: select the entry and tell the dialog it changed.
+          const HWND types = GetDlgItem(dialog, kFileTypeCombo);
+          SendWithTimeout(types, CB_SETCURSEL, static_cast<WPARAM>(answer.filter), 0);
+          SendWithTimeout(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeCombo, CBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(types));
+        }
         SendWithTimeout(GetDlgItem(dialog, kFileNameCombo), WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(answer.fileName->c_str()));
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);

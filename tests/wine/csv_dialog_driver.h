@@ -33,12 +33,14 @@ struct CommandRun {
   std::vector<MessageBoxView> boxes;
 };
 
-// What to do in the file dialog: enter a name and press OK, or cancel. A name
-// the dialog refuses keeps it open: `refusals` is then how many of its own
-// message boxes to dismiss before cancelling it.
+// What to do in the file dialog: choose the file-type entry `filter` (from
+// 0), enter a name and press OK, or cancel. A name the dialog refuses keeps it
+// open: `refusals` is then how many of its own message boxes to dismiss
+// before cancelling it.
 struct DialogAnswer {
   std::optional<std::string> fileName;
   int refusals = 0;
+  int filter = 0;
 };
 
 // Calls `service` on this thread and drives its dialog (titled `title`) and

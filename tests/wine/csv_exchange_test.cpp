@@ -13,6 +13,7 @@ const std::string kHeader =
     "First Name;Last Name;Name;Contact Type;E-mail Address;Mobile Phone;Personal Web Page\r\n";
 constexpr const char* kCaption = "Kestrin Users";
 constexpr const char* kFilter = "Comma Separated Values (*.csv)";
+constexpr const char* kVCardFilter = "vCard files (*.vcf)";
 
 class CsvWineTest : public PluginTest {
  protected:
@@ -77,7 +78,8 @@ TEST_F(CsvWineTest, DialogsShowTheirTitleAndFilterAndCancelDoesNothing) {
   const CommandRun import = Import({}, "Oeffnen");
   EXPECT_EQ(import.result, 0);
   EXPECT_TRUE(import.dialog.found);
-  EXPECT_EQ(import.dialog.filters, std::vector<std::string>{"Kommagetrennte Werte"});
+  EXPECT_EQ(import.dialog.filters,
+            (std::vector<std::string>{"Kommagetrennte Werte", kVCardFilter, "All files (*.*)"}));
   EXPECT_EQ(import.dialog.selectedFilter, 0);
   EXPECT_FALSE(import.dialog.readOnlyShown);
   EXPECT_TRUE(import.boxes.empty());
@@ -86,7 +88,7 @@ TEST_F(CsvWineTest, DialogsShowTheirTitleAndFilterAndCancelDoesNothing) {
   const CommandRun exported = Export({});
   EXPECT_EQ(exported.result, 0);
   EXPECT_EQ(exported.dialog.title, "Save");
-  EXPECT_EQ(exported.dialog.filters, std::vector<std::string>{kFilter});
+  EXPECT_EQ(exported.dialog.filters, (std::vector<std::string>{kFilter, kVCardFilter}));
   EXPECT_EQ(exported.dialog.selectedFilter, 0);
   EXPECT_FALSE(exported.dialog.readOnlyShown);
   EXPECT_TRUE(exported.boxes.empty());
@@ -151,6 +153,29 @@ TEST_F(CsvWineTest, ATypedNameWithoutExtensionGetsCsv) {
   const CommandRun run = Export({folder.File("plain")});
   ASSERT_EQ(run.boxes.size(), 1u);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"plain.csv"});
+}
+
+TEST_F(CsvWineTest, TheVCardEntryExportsCardsThatImportBack) {
+  AddUser("J\xC3\xBCrgen", "M\xC3\xBCller", "J\xC3\xBC, \"jm\"; x", 1, "j@example.de");
+  const CommandRun exported = Export({folder.File("phone"), 0, 1});
+  ASSERT_EQ(exported.boxes.size(), 1u);
+  ExpectBox(exported.boxes[0], "Export process has completed.", kCaption, false);
+  const std::vector<std::string> entries = folder.Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  const std::string path = folder.File(entries[0]);
+  EXPECT_EQ(ReadWholeFile(path),
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:M\xC3\xBCller;J\xC3\xBCrgen;;;\r\n"
+            "FN:J\xC3\xBCrgen M\xC3\xBCller\r\nNICKNAME:J\xC3\xBC\\, \"jm\"\\; x\r\n"
+            "EMAIL;TYPE=INTERNET:j@example.de\r\nCATEGORIES:Family\r\nEND:VCARD\r\n");
+
+  const CommandRun imported = Import({path, 0, 1});
+  ASSERT_EQ(imported.boxes.size(), 1u);
+  ExpectBox(imported.boxes[0], "Import process has completed.", kCaption, false);
+  ASSERT_EQ(host.ContactCount(), 2u);
+  const ContactHandle copy = host.Contacts()[0];
+  EXPECT_EQ(Text(copy, "LastName"), "M\xC3\xBCller");
+  EXPECT_EQ(Text(copy, "Nick"), "J\xC3\xBC, \"jm\"; x");
+  EXPECT_EQ(host.Number(copy, kModuleName, "ContactType"), 1u);
 }
 
 TEST_F(CsvWineTest, HeaderInAnotherOrderWithExtraColumnsAndEmptyLines) {
