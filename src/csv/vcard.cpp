@@ -36,6 +36,7 @@ struct Property {
   std::string_view charset;
   bool quotedPrintable = false;
   bool cell = false;
+  bool uri = false;  // VALUE=uri
   std::size_t valueStart = 0;
 };
 
@@ -82,6 +83,8 @@ void ReadParameter(std::string_view parameter, Property& property) {
     property.quotedPrintable = EqualsNoCase(Unquoted(value), "quoted-printable");
   } else if (EqualsNoCase(key, "charset")) {
     property.charset = Unquoted(value);
+  } else if (EqualsNoCase(key, "value")) {
+    property.uri = EqualsNoCase(Unquoted(value), "uri");
   }
 }
 
@@ -269,7 +272,7 @@ class CardBuilder {
     } else if (EqualsNoCase(name, "email")) {
       SetFirst(card_.email, Unescape(value));
     } else if (EqualsNoCase(name, "tel")) {
-      TakeNumber(property.cell, Unescape(value));
+      TakeNumber(property, Unescape(value));
     } else if (EqualsNoCase(name, "url")) {
       SetFirst(card_.web, Unescape(value));
     } else if (EqualsNoCase(name, "categories")) {
@@ -287,10 +290,10 @@ class CardBuilder {
     if (slot.empty()) slot = std::move(value);
   }
 
-  void TakeNumber(bool cell, std::string number) {
-    if (StartsNoCase(number, "tel:")) number.erase(0, 4);  // 4.0 may give a URI
+  void TakeNumber(const Property& property, std::string number) {
+    if (property.uri && StartsNoCase(number, "tel:")) number.erase(0, 4);
     if (number.empty()) return;
-    if (cell && !haveMobile_) {
+    if (property.cell && !haveMobile_) {
       card_.mobile = std::move(number);
       haveMobile_ = true;
     } else {
