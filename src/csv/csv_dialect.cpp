@@ -4,6 +4,8 @@
 #include <map>
 #include <utility>
 
+#include "csv/ascii_text.h"
+
 namespace {
 
 // Splits quoted records piece by piece, so that a record spread over several
@@ -88,21 +90,6 @@ class QuotedSplitter {
   State state_ = State::FieldStart;
   bool taken_ = false;
 };
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
-  return text;
-}
-
-bool EqualsNoCase(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t at = 0; at < text.size(); ++at)
-    if (LowerAscii(text[at]) != lower[at]) return false;
-  return true;
-}
 
 // Whether a title, without its surrounding blanks, equals `lowerTitle`
 // regardless of case.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "csv/ascii_text.h"
 #include "records/KestrinUserU.h"
 
 namespace {
@@ -9,23 +10,8 @@ namespace {
 constexpr char kEndOfFile = 26;  // Ctrl-Z: the line reader stops at it
 constexpr std::size_t kFoldOctets = 75;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t at = 0; at < text.size(); ++at)
-    if (LowerAscii(text[at]) != lower[at]) return false;
-  return true;
-}
-
 bool StartsNoCase(std::string_view text, std::string_view lower) {
   return text.size() >= lower.size() && EqualsNoCase(text.substr(0, lower.size()), lower);
-}
-
-std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
-  return text;
 }
 
 bool IsBlankLine(std::string_view line) { return TrimView(line).empty(); }
