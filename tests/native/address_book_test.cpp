@@ -149,8 +149,9 @@ TEST(AddressBookTitles, ReadsTheCommonExports) {
       (Cards{Values("Ann", "Lee", "", "Ann Lee", "", "ann@example.org", "+1 555 0199",
                     "http://ann.example"),
              Values("Bo", "Ek", "", "Bo Ek", "", "", "+46 8 123", "")}));
-  // Google Contacts, newer layout.
-  EXPECT_EQ(ReadCsv("First Name,Middle Name,Last Name,Nickname,E-mail 1 - Label,E-mail 1 - Value,"
+  // Google Contacts, newer layout, with a UTF-8 byte-order mark.
+  EXPECT_EQ(ReadCsv("\xEF\xBB\xBF"
+                    "First Name,Middle Name,Last Name,Nickname,E-mail 1 - Label,E-mail 1 - Value,"
                     "Phone 1 - Label,Phone 1 - Value\n"
                     "Cara,,Diaz,Cee,* Home,cara@example.org,Mobile,0170 1234\n"),
             (Cards{Values("Cara", "Diaz", "", "Cee", "", "cara@example.org", "0170 1234", "")}));
