@@ -100,12 +100,12 @@ bool IsTitle(std::string_view field, std::string_view lowerTitle) {
   return EqualsNoCase(TrimView(field), lowerTitle);
 }
 
-bool ContainsWord(std::string_view text, std::string_view lowerWord) {
-  if (text.size() < lowerWord.size()) return false;
-  for (std::size_t at = 0; at + lowerWord.size() <= text.size(); ++at) {
+bool ContainsNoCase(std::string_view text, std::string_view lowerPart) {
+  if (text.size() < lowerPart.size()) return false;
+  for (std::size_t at = 0; at + lowerPart.size() <= text.size(); ++at) {
     std::size_t same = 0;
-    while (same < lowerWord.size() && LowerAscii(text[at + same]) == lowerWord[same]) ++same;
-    if (same == lowerWord.size()) return true;
+    while (same < lowerPart.size() && LowerAscii(text[at + same]) == lowerPart[same]) ++same;
+    if (same == lowerPart.size()) return true;
   }
   return false;
 }
@@ -176,7 +176,7 @@ std::string_view FieldAt(const FieldList& fields, int32_t index) {
 }
 
 bool IsMobileKind(std::string_view kind) {
-  return ContainsWord(kind, "mobile") || ContainsWord(kind, "cell");
+  return ContainsNoCase(kind, "mobile") || ContainsNoCase(kind, "cell");
 }
 
 // A mobile kind's number, else the first number given.
