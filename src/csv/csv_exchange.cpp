@@ -171,16 +171,30 @@ void RunExport() {
 
 }  // namespace
 
+std::string ExportRecord(ContactHandle contact) {
+  ContactDetails details = ReadContactDetails(contact);
+  ColumnValues values;
+  values[Column::FirstName] = std::move(details.first);
+  values[Column::LastName] = std::move(details.last);
+  values[Column::Name] = std::move(details.nick);
+  values[Column::ContactType] = std::to_string(details.contactType);
+  values[Column::Email] = std::move(details.email);
+  values[Column::Mobile] = std::move(details.mobile);
+  values[Column::Homepage] = std::move(details.homepage);
+  return RecordLine(values);
+}
+
 bool ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
   if (fields.empty()) return false;
   std::string first = ColumnValue(fields, map, Column::FirstName);
   std::string last = ColumnValue(fields, map, Column::LastName);
   std::string name = ColumnValue(fields, map, Column::Name);
-  const std::string type = ColumnValue(fields, map, Column::ContactType);
-  const std::string mail = ColumnValue(fields, map, Column::Email);
-  const std::string mobile = ColumnValue(fields, map, Column::Mobile);
-  const std::string web = ColumnValue(fields, map, Column::Homepage);
+  ContactDetails details;
+  details.contactType = ParseInt32(ColumnValue(fields, map, Column::ContactType)).value_or(0);
+  details.email = ColumnValue(fields, map, Column::Email);
+  details.mobile = ColumnValue(fields, map, Column::Mobile);
+  details.homepage = ColumnValue(fields, map, Column::Homepage);
 
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
@@ -201,18 +215,10 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
 
   const ContactHandle contact = CreateContactEntry(fullName);
   if (contact == 0) return false;
-  WriteSettingString(contact, kModule, "Nick", name);
-  WriteSettingString(contact, kModule, "FirstName", first);
-  WriteSettingString(contact, kModule, "LastName", last);
-  if (!mail.empty()) WriteSettingString(contact, kModule, "e-mail", mail);
-  if (!mobile.empty()) {
-    WriteSettingString(contact, kModule, "Cellular", mobile + " SMS");
-    WriteSettingString(contact, kModule, "AlternativeCellular", mobile);
-  }
-  if (!web.empty()) WriteSettingString(contact, kModule, "Homepage", web);
-  WriteSettingDword(contact, kModule, "ContactType",
-                    static_cast<uint32_t>(ParseInt32(type).value_or(0)));
-  WriteContactStatus(contact);
+  details.nick = std::move(name);
+  details.first = std::move(first);
+  details.last = std::move(last);
+  WriteImportedDetails(contact, details);
   return true;
 }
 

@@ -12,6 +12,9 @@
 intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam);
 intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam);
 
+// The data line of a Kestrin user, without its line end.
+std::string ExportRecord(ContactHandle contact);
+
 // Creates one Kestrin user from a data line read under `map`; false when the
 // line cannot be imported (no fields, no name at all, or no contact created).
 bool ImportRecord(std::string_view line, const ColumnMap& map);

@@ -109,19 +109,16 @@ TsVCLButton* AddButton(Editor& editor, int left, const char* text) {
 }
 
 void LoadContact(Editor& editor, ContactHandle contact) {
-  auto text = [contact](const char* setting) {
-    return GetSettingString(contact, kModule, setting, "");
-  };
-  editor.fullName->SetText(JoinFullName(text("FirstName"), text("LastName")));
-  editor.nick->SetText(text("Nick"));
-  const auto type = static_cast<int32_t>(GetSettingDword(contact, kModule, "ContactType", 0));
+  const ContactDetails details = ReadContactDetails(contact);
+  editor.fullName->SetText(JoinFullName(details.first, details.last));
+  editor.nick->SetText(details.nick);
   // A type the list does not know leaves it without a selection.
+  const int32_t type = details.contactType;
   editor.contactType->SetItemIndex(type >= 0 && type < kContactTypeCount ? type : -1);
-  editor.mobile->SetText(text("AlternativeCellular"));
-  editor.email->SetText(text("e-mail"));
-  editor.homepage->SetText(text("Homepage"));
-  const uint32_t address = GetSettingDword(contact, kModule, "RealIP", 0);
-  if (address != 0) editor.address->SetText(ReverseDotted(AddrToDotted(address)));
+  editor.mobile->SetText(details.mobile);
+  editor.email->SetText(details.email);
+  editor.homepage->SetText(details.homepage);
+  if (details.address != 0) editor.address->SetText(ReverseDotted(AddrToDotted(details.address)));
 }
 
 void BuildEditorControls(Editor& editor) {

@@ -1,5 +1,4 @@
-// The protocol services the host calls on "mKestrinUser", and the walk that
-// numbers every Kestrin user.
+// The protocol services the host calls on "mKestrinUser".
 #pragma once
 
 #include "host/m_globaldefs.h"
@@ -11,7 +10,4 @@ intptr_t MIRANDA_CDECL GetStatus(WParam, LParam);
 intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam);
 intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccs);
 
-void NumberContacts();
-
-inline constexpr const char* kUniqueIdSetting = "UserID";
 inline constexpr const char* kProtocolName = "KestrinUser";

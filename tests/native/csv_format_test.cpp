@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "csv/csv_exchange.h"
 #include "host/mKestrinUser.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
