@@ -44,7 +44,7 @@ TRANSFORMS = {
 
 # Source folders, and the heading of their texts in the template.
 SECTIONS = [
-    ("host", "Menus"),
+    ("plugin", "Menus"),
     ("editor", "Editor window"),
     ("csv", "Import and export"),
 ]

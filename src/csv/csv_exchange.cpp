@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 
-#include "editor/editor_text.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
@@ -14,7 +13,6 @@
 
 namespace {
 
-constexpr const char* kMessageCaption = "&Kestrin Users";
 constexpr const char* kFilterDescription = "Comma Separated Values (*.csv)";
 constexpr const char* kFilterPattern = "*.csv";
 constexpr const char* kDefaultExtension = "csv";
@@ -26,18 +24,20 @@ constexpr const char* kExportFailed = "Export process has not completed.";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
-// The caption is the popup's name without its "&", and is not translated.
-void ShowClosingMessage(const char* text) {
-  shell::ShowMessage(TranslateText(text), StripFirstAmpersand(kMessageCaption), shell::kMessageOk);
+void ShowClosingMessage(const char* text, const std::string& caption) {
+  shell::ShowMessage(TranslateText(text), caption, shell::kMessageOk);
 }
 
 // A file that could not be used: the command's failure, the file and the system's reason.
-void ShowFileFailure(const char* text, const std::string& path, const std::string& reason) {
-  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason,
-                     StripFirstAmpersand(kMessageCaption), shell::kMessageIconError);
+void ShowFileFailure(const char* text, const std::string& path, const std::string& reason,
+                     const std::string& caption) {
+  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason, caption,
+                     shell::kMessageIconError);
 }
 
-void RunImport() {
+}  // namespace
+
+void RunImport(const std::string& caption) {
   ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
@@ -53,7 +53,7 @@ void RunImport() {
   std::string reason;
   std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(*path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, *path, reason, caption);
     return;
   }
   FileSource source(*file);
@@ -67,23 +67,25 @@ void RunImport() {
       header = false;
     } else if (!line.empty() && !ImportRecord(line, map)) {
       file.reset();
-      ShowClosingMessage(kImportFailed);
+      ShowClosingMessage(kImportFailed, caption);
       return;
     }
   }
   if (reader.Failed()) {
     file.reset();
-    ShowFileFailure(kImportFailed, *path, source.Reason());
+    ShowFileFailure(kImportFailed, *path, source.Reason(), caption);
     return;
   }
   const bool closed = file->Close(reason);
   file.reset();
   if (!closed) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, *path, reason, caption);
     return;
   }
-  ShowClosingMessage(kImportCompleted);
+  ShowClosingMessage(kImportCompleted, caption);
 }
+
+namespace {
 
 // The new file beside the target: removed again unless it took the target's place.
 class PendingFile {
@@ -150,7 +152,9 @@ bool WriteExportFile(const std::string& target, std::string& reason) {
   return pending.PlaceAt(target, reason);
 }
 
-void RunExport() {
+}  // namespace
+
+void RunExport(const std::string& caption) {
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Save;
   request.title = "Save";
@@ -163,13 +167,11 @@ void RunExport() {
 
   std::string reason;
   if (!WriteExportFile(*path, reason)) {
-    ShowFileFailure(kExportFailed, *path, reason);
+    ShowFileFailure(kExportFailed, *path, reason, caption);
     return;
   }
-  ShowClosingMessage(kExportCompleted);
+  ShowClosingMessage(kExportCompleted, caption);
 }
-
-}  // namespace
 
 std::string ExportRecord(ContactHandle contact) {
   ContactDetails details = ReadContactDetails(contact);
@@ -220,18 +222,4 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   details.last = std::move(last);
   WriteImportedDetails(contact, details);
   return true;
-}
-
-intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunImport();
-    return 0;
-  });
-}
-
-intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunExport();
-    return 0;
-  });
 }

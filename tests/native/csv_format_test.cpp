@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "csv/csv_exchange.h"
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
 

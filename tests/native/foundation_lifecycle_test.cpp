@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "foundation_test_support.h"
-#include "host/mKestrinUser.h"
-#include "host/protocol.h"
+#include "plugin/mKestrinUser.h"
+#include "plugin/protocol.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
-#include "host/menus.h"
+#include "plugin/menus.h"
 
 #include <string>
 
 #include "csv/csv_exchange.h"
-#include "editor/editor_text.h"
 #include "editor/editor_window.h"
 #include "host/globals.h"
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 #include "records/KestrinUserU.h"
 #include "shell/shell.h"
 
@@ -55,14 +54,25 @@ HostHandle AddEditMenuItem() {
   return handle == CALLSERVICE_NOTFOUND ? 0 : static_cast<HostHandle>(handle);
 }
 
+// The import and export messages are titled with the popup's name without its
+// "&", not translated.
+std::string ExchangeCaption() { return StripFirstAmpersand(kPopupName); }
+
 }  // namespace
+
+std::string StripFirstAmpersand(const std::string& text) {
+  std::string result = text;
+  const std::size_t ampersand = result.find('&');
+  if (ampersand != std::string::npos) result.erase(ampersand, 1);
+  return result;
+}
 
 intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam) {
   return GuardedHandler([] {
     CreateHostService("mKestrinUser/Add", AddCommand);
     CreateHostService("mKestrinUser/Edit", EditCommand);
-    CreateHostService("mKestrinUser/Import", ImportContacts);
-    CreateHostService("mKestrinUser/Export", ExportContacts);
+    CreateHostService("mKestrinUser/Import", ImportCommand);
+    CreateHostService("mKestrinUser/Export", ExportCommand);
     const std::string popupName = TranslateText(kPopupName);
     for (const MainMenuEntry& entry : kMainMenu) AddMainMenuItem(entry, popupName);
     EditMenuItem = AddEditMenuItem();
@@ -101,6 +111,20 @@ intptr_t MIRANDA_CDECL AddCommand(WParam, LParam) {
 intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam) {
   return GuardedHandler([contact] {
     OpenEditor(static_cast<ContactHandle>(contact));
+    return 0;
+  });
+}
+
+intptr_t MIRANDA_CDECL ImportCommand(WParam, LParam) {
+  return GuardedHandler([] {
+    RunImport(ExchangeCaption());
+    return 0;
+  });
+}
+
+intptr_t MIRANDA_CDECL ExportCommand(WParam, LParam) {
+  return GuardedHandler([] {
+    RunExport(ExchangeCaption());
     return 0;
   });
 }

@@ -1,4 +1,4 @@
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 
 #include <cstring>
 

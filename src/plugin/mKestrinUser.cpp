@@ -1,8 +1,8 @@
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 
 #include "host/globals.h"
-#include "host/menus.h"
-#include "host/protocol.h"
+#include "plugin/menus.h"
+#include "plugin/protocol.h"
 
 namespace {
 
