@@ -95,7 +95,7 @@ TsVCLEdit* AddField(Editor& editor, int top, const char* text = nullptr) {
   return field;
 }
 
-void AddLine(Editor& editor, int top, int kind) {
+void AddLine(Editor& editor, int top, DWORD kind) {
   auto* line = AddControl<TsVCLLine>(editor, kColumnLeft, top, kColumnWidth, 1);
   line->Kind = kind;
   line->Show();
@@ -146,8 +146,8 @@ void BuildEditorControls(Editor& editor) {
   AddLabel(editor, top, "&IP");
   editor.address = AddField(editor, top + 16, kNoAddress);
   // An etched separator: a white line under a black one.
-  AddLine(editor, 340, 6);
-  AddLine(editor, 339, 4);
+  AddLine(editor, 340, SS_WHITERECT);
+  AddLine(editor, 339, SS_BLACKRECT);
   editor.ok = AddButton(editor, 36, "&OK");
   editor.close = AddButton(editor, 132, "Close");
 

@@ -3,6 +3,12 @@
 
 #include "host/m_globaldefs.h"
 
+// <windows.h> makes LoadIcon a macro: included before this header, it would
+// silently rename the handler below to LoadIconA.
+#ifdef LoadIcon
+#error "plugin/protocol.h and <windows.h> in one file: LoadIcon would become LoadIconA"
+#endif
+
 intptr_t MIRANDA_CDECL GetCaps(WParam selector, LParam);
 intptr_t MIRANDA_CDECL GetName(WParam bufferSize, LParam buffer);
 intptr_t MIRANDA_CDECL LoadIcon(WParam kind, LParam);
