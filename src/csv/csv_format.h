@@ -1,7 +1,7 @@
 // The exchange file: semicolon-separated lines of Kestrin users. Reading lines
 // from a byte source, splitting them into fields, matching the header to the
-// seven columns, and rendering the values of one record as a line. Portable: works on
-// memory and on anything that can hand out bytes in chunks.
+// seven columns, and rendering the values of one record as a line. Portable:
+// works on memory and on anything that can hand out bytes in chunks.
 #pragma once
 
 #include <cstddef>
