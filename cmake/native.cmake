@@ -4,7 +4,7 @@ find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 
 add_library(kestrin_core STATIC ${KESTRIN_CORE_SOURCES})
-target_include_directories(kestrin_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(kestrin_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${KESTRIN_GENERATED_DIR})
 target_link_libraries(kestrin_core PUBLIC Threads::Threads)
 
 # The test host with the native stand-ins of the platform operations; object

@@ -12,7 +12,7 @@ add_library(mKestrinUser SHARED
   ${KESTRIN_CORE_SOURCES} ${KESTRIN_WIN32_SOURCES} ${KESTRIN_RESOURCES}
   ${CMAKE_SOURCE_DIR}/src/mKestrinUser.def)
 set_target_properties(mKestrinUser PROPERTIES PREFIX "" OUTPUT_NAME mKestrinUser)
-target_include_directories(mKestrinUser PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(mKestrinUser PRIVATE ${CMAKE_SOURCE_DIR}/src ${KESTRIN_GENERATED_DIR})
 target_compile_definitions(mKestrinUser PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 target_link_options(mKestrinUser PRIVATE ${KESTRIN_STATIC_LINK} -Wl,--enable-stdcall-fixup)
 target_link_libraries(mKestrinUser PRIVATE user32 gdi32 comdlg32 kernel32)
@@ -31,7 +31,8 @@ endforeach()
 # it only through its exports and services.
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
-target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests
+  ${KESTRIN_GENERATED_DIR})
 target_compile_definitions(wine_tests PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 target_link_libraries(wine_tests PRIVATE gtest gmock gtest_main user32 gdi32 comdlg32 kernel32 version)
 target_link_options(wine_tests PRIVATE ${KESTRIN_STATIC_LINK})

@@ -3,10 +3,12 @@
 #include "host/globals.h"
 #include "host/menus.h"
 #include "host/protocol.h"
+#include "kestrin_version.h"
 
 namespace {
 
-constexpr uint32_t kVersion = PackVersion(0, 3, 7, 0);
+constexpr uint32_t kVersion = PackVersion(KESTRIN_VERSION_MAJOR, KESTRIN_VERSION_MINOR,
+                                          KESTRIN_VERSION_PATCH, KESTRIN_VERSION_TWEAK);
 
 // The host refuses a plug-in whose record holds a null text.
 PLUGININFO PluginInfo{};
