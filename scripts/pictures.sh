@@ -9,16 +9,10 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-build=${KESTRIN_CROSS_DIR:-}
-if [ -z "$build" ]; then
-  scripts/install-deps.sh
-  cmake --preset cross >/dev/null
-  build=build/cross
-fi
-build=$(cd "$build" && pwd)
-cmake --build "$build" --target wine_tests kestrin_demo
-
-KESTRIN_CROSS_DIR=$build scripts/demo.sh --screenshot docs/images/demo.png
+# The demo configures and builds the cross build folder when none is named.
+scripts/demo.sh --screenshot docs/images/demo.png
+build=$(cd "${KESTRIN_CROSS_DIR:-build/cross}" && pwd)
+cmake --build "$build" --target wine_tests
 
 rm -rf "$build/screenshots"
 KESTRIN_SOURCE_DIR=$root KESTRIN_BUILD_DIR=$build env -u DISPLAY scripts/wine-run.sh \
