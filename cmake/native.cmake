@@ -18,8 +18,10 @@ file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS tests/native/*.cpp)
 add_executable(native_tests ${NATIVE_TEST_SOURCES})
 target_link_libraries(native_tests PRIVATE testhost_native GTest::gtest GTest::gmock GTest::gtest_main)
 include(GoogleTest)
+# Temporary folders of the tests go under the build folder too.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
 gtest_discover_tests(native_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "KESTRIN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  PROPERTIES ENVIRONMENT "KESTRIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
 
 # Benchmarks: one program each, run by hand (see README).
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
