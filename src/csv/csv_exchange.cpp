@@ -13,14 +13,15 @@
 
 namespace {
 
-constexpr const char* kFilterDescription = "Comma Separated Values (*.csv)";
+constexpr const char* kImportFailed = N_("Import process has not completed.");
+constexpr const char* kImportCompleted = N_("Import process has completed.");
+constexpr const char* kExportCompleted = N_("Export process has completed.");
+constexpr const char* kExportFailed = N_("Export process has not completed.");
+
+constexpr const char* kOpenTitle = N_("Open");
+constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
 constexpr const char* kFilterPattern = "*.csv";
 constexpr const char* kDefaultExtension = "csv";
-
-constexpr const char* kImportCompleted = "Import process has completed.";
-constexpr const char* kImportFailed = "Import process has not completed.";
-constexpr const char* kExportCompleted = "Export process has completed.";
-constexpr const char* kExportFailed = "Export process has not completed.";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
@@ -41,7 +42,7 @@ void RunImport(const std::string& caption) {
   ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
-  request.title = TranslateText("Open");
+  request.title = TranslateText(kOpenTitle);
   request.filterDescription = TranslateText(kFilterDescription);
   request.filterPattern = kFilterPattern;
   request.defaultExtension = kDefaultExtension;
@@ -201,8 +202,8 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
     if (IsBlank(name)) {
-      shell::ShowMessage(TranslateText("Invalid or empty full user name."), TranslateText("Error"),
-                         shell::kMessageIconError);
+      shell::ShowMessage(TranslateText(N_("Invalid or empty full user name.")),
+                         TranslateText(N_("Error")), shell::kMessageIconError);
       return false;
     }
     fullName = name;

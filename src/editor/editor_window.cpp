@@ -123,33 +123,33 @@ void LoadContact(Editor& editor, ContactHandle contact) {
 
 void BuildEditorControls(Editor& editor) {
   int top = 8;
-  AddLabel(editor, top, "&Full Name");
+  AddLabel(editor, top, N_("&Full Name"));
   editor.fullName = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&Nick Name");
+  AddLabel(editor, top, N_("&Nick Name"));
   editor.nick = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "Contact &Type");
+  AddLabel(editor, top, N_("Contact &Type"));
   editor.contactType =
       AddControl<TsVCLComboBox>(editor, kColumnLeft, top + 16, kColumnWidth, kListHeight);
   editor.contactType->Show();
   top += 48;
-  AddLabel(editor, top, "Cellular &Phone");
+  AddLabel(editor, top, N_("Cellular &Phone"));
   editor.mobile = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&E-mail");
+  AddLabel(editor, top, N_("&E-mail"));
   editor.email = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&Home Page");
+  AddLabel(editor, top, N_("&Home Page"));
   editor.homepage = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&IP");
+  AddLabel(editor, top, N_("&IP"));
   editor.address = AddField(editor, top + 16, kNoAddress);
   // An etched separator: a white line under a black one.
   AddLine(editor, 340, SS_WHITERECT);
   AddLine(editor, 339, SS_BLACKRECT);
-  editor.ok = AddButton(editor, 36, "&OK");
-  editor.close = AddButton(editor, 132, "Close");
+  editor.ok = AddButton(editor, 36, N_("&OK"));
+  editor.close = AddButton(editor, 132, N_("Close"));
 
   for (const char* caption : kContactTypeCaptions)
     editor.contactType->AddItem(TranslateText(caption));
@@ -186,8 +186,8 @@ void StorePositionAndClose(Editor& editor) {
 }
 
 void ShowBlankNameMessage(Editor& editor) {
-  const std::string text = TranslateText("Invalid or empty full user name.");
-  const std::string caption = TranslateText("Error");
+  const std::string text = TranslateText(N_("Invalid or empty full user name."));
+  const std::string caption = TranslateText(N_("Error"));
   MessageBoxA(editor.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
   // Back to the field that needs a name, its text selected for typing anew.
   editor.lastFocus = editor.fullName->Handle;

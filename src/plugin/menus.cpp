@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* kPopupName = "&Kestrin Users";
+constexpr const char* kPopupName = N_("&Kestrin Users");
 constexpr int kPopupPosition = 1000010000;
 
 struct MainMenuEntry {
@@ -23,9 +23,9 @@ struct MainMenuEntry {
 
 // Created in this order; the host sorts them by position into Add, Import, Export.
 constexpr MainMenuEntry kMainMenu[] = {
-    {"&Add Kestrin User", 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
-    {"&Export Kestrin Users", 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
-    {"&Import Kestrin Users", 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
+    {N_("&Add Kestrin User"), 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
+    {N_("&Export Kestrin Users"), 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
+    {N_("&Import Kestrin Users"), 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
 };
 
 void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
@@ -42,7 +42,7 @@ void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
 }
 
 HostHandle AddEditMenuItem() {
-  const std::string name = TranslateText("&Edit Kestrin User");
+  const std::string name = TranslateText(N_("&Edit Kestrin User"));
   CLISTMENUITEM item{};
   item.cbSize = sizeof(CLISTMENUITEM);
   item.pszName = name.c_str();
@@ -96,7 +96,8 @@ intptr_t MIRANDA_CDECL OnPreBuildContactMenu(WParam contact, LParam) {
 void OpenEditor(ContactHandle contact) {
   if (EditorOpen) return;
   EditedContact = contact;
-  EditorCaption = StripFirstAmpersand(contact == 0 ? "&Add Kestrin User" : "&Edit Kestrin User");
+  // The menu item's name without its "&".
+  EditorCaption = contact == 0 ? N_("Add Kestrin User") : N_("Edit Kestrin User");
   EditorOpen = true;
   RunEditorWindow();
 }

@@ -11,8 +11,8 @@
 
 // Contact types as stored in the contact's type setting; the captions are the items of the
 // editor's list, in this order.
-inline constexpr const char* kContactTypeCaptions[] = {"Unspecified", "Family", "Friends",
-                                                       "Business",    "VIP",    "Other"};
+inline constexpr const char* kContactTypeCaptions[] = {
+    N_("Unspecified"), N_("Family"), N_("Friends"), N_("Business"), N_("VIP"), N_("Other")};
 inline constexpr int kContactTypeCount = 6;
 
 // At most this many characters follow the first blank into the last name.
