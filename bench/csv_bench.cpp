@@ -26,7 +26,7 @@
 #include "csv/csv_format.h"
 #include "csv/vcard.h"
 #include "host/globals.h"
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 #include "shell/files.h"
 #include "testhost/native_files.h"
 #include "testhost/native_shell.h"

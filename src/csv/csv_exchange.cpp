@@ -6,7 +6,6 @@
 
 #include "csv/csv_dialect.h"
 #include "csv/vcard.h"
-#include "editor/editor_text.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
@@ -16,36 +15,36 @@
 
 namespace {
 
-constexpr const char* kMessageCaption = "&Kestrin Users";
-constexpr const char* kFilterDescription = "Comma Separated Values (*.csv)";
+constexpr const char* kImportFailed = N_("Import process has not completed.");
+constexpr const char* kImportCompleted = N_("Import process has completed.");
+constexpr const char* kExportCompleted = N_("Export process has completed.");
+constexpr const char* kExportFailed = N_("Export process has not completed.");
+
+constexpr const char* kOpenTitle = N_("Open");
+constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
 constexpr const char* kFilterPattern = "*.csv";
-constexpr const char* kVCardFilterDescription = "vCard files (*.vcf)";
+constexpr const char* kVCardFilterDescription = N_("vCard files (*.vcf)");
 constexpr const char* kVCardFilterPattern = "*.vcf";
-constexpr const char* kAllFilesDescription = "All files (*.*)";
+constexpr const char* kAllFilesDescription = N_("All files (*.*)");
 constexpr const char* kAllFilesPattern = "*.*";
 constexpr std::size_t kVCardFilter = 1;  // the Save dialog's entry for vCard
 constexpr const char* kDefaultExtension = "csv";
 
-constexpr const char* kImportCompleted = "Import process has completed.";
-constexpr const char* kImportFailed = "Import process has not completed.";
-constexpr const char* kExportCompleted = "Export process has completed.";
-constexpr const char* kExportFailed = "Export process has not completed.";
 constexpr const char* kUnknownKind =
-    "The file's first line holds no column title that the import knows, and the file is no "
-    "vCard file.";
-constexpr const char* kUnclosedQuote = "Line %u: a quoted value is not closed.";
+    N_("The first line holds no known column title, and the file is no vCard file.");
+constexpr const char* kUnclosedQuote = N_("Line %u: a quoted value is not closed.");
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
-// The caption is the popup's name without its "&", and is not translated.
-void ShowClosingMessage(const char* text) {
-  shell::ShowMessage(TranslateText(text), StripFirstAmpersand(kMessageCaption), shell::kMessageOk);
+void ShowClosingMessage(const char* text, const std::string& caption) {
+  shell::ShowMessage(TranslateText(text), caption, shell::kMessageOk);
 }
 
 // A file that could not be used: the command's failure, the file and the system's reason.
-void ShowFileFailure(const char* text, const std::string& path, const std::string& reason) {
-  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason,
-                     StripFirstAmpersand(kMessageCaption), shell::kMessageIconError);
+void ShowFileFailure(const char* text, const std::string& path, const std::string& reason,
+                     const std::string& caption) {
+  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason, caption,
+                     shell::kMessageIconError);
 }
 
 enum class ImportOutcome { Completed, Stopped, UnknownKind, UnclosedQuote };
@@ -91,10 +90,12 @@ std::string UnclosedQuoteText(std::size_t line) {
   return text;
 }
 
-void RunImport() {
+}  // namespace
+
+void RunImport(const std::string& caption) {
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
-  request.title = TranslateText("Open");
+  request.title = TranslateText(kOpenTitle);
   request.filters = {{TranslateText(kFilterDescription), kFilterPattern},
                      {TranslateText(kVCardFilterDescription), kVCardFilterPattern},
                      {TranslateText(kAllFilesDescription), kAllFilesPattern}};
@@ -108,7 +109,7 @@ void RunImport() {
   std::string reason;
   std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, path, reason);
+    ShowFileFailure(kImportFailed, path, reason, caption);
     return;
   }
   FileSource source(*file);
@@ -120,32 +121,34 @@ void RunImport() {
       IsVCardFile(lines) ? ImportCards(lines) : ImportCsv(lines, failedLine);
   if (reader.Failed()) {
     file.reset();
-    ShowFileFailure(kImportFailed, path, source.Reason());
+    ShowFileFailure(kImportFailed, path, source.Reason(), caption);
     return;
   }
   switch (outcome) {
     case ImportOutcome::Completed: break;
     case ImportOutcome::Stopped:
       file.reset();
-      ShowClosingMessage(kImportFailed);
+      ShowClosingMessage(kImportFailed, caption);
       return;
     case ImportOutcome::UnknownKind:
       file.reset();
-      ShowFileFailure(kImportFailed, path, TranslateText(kUnknownKind));
+      ShowFileFailure(kImportFailed, path, TranslateText(kUnknownKind), caption);
       return;
     case ImportOutcome::UnclosedQuote:
       file.reset();
-      ShowFileFailure(kImportFailed, path, UnclosedQuoteText(failedLine));
+      ShowFileFailure(kImportFailed, path, UnclosedQuoteText(failedLine), caption);
       return;
   }
   const bool closed = file->Close(reason);
   file.reset();
   if (!closed) {
-    ShowFileFailure(kImportFailed, path, reason);
+    ShowFileFailure(kImportFailed, path, reason, caption);
     return;
   }
-  ShowClosingMessage(kImportCompleted);
+  ShowClosingMessage(kImportCompleted, caption);
 }
+
+namespace {
 
 // The new file beside the target: removed again unless it took the target's place.
 class PendingFile {
@@ -198,17 +201,15 @@ class PendingFile {
 };
 
 VCardContact ReadVCardContact(ContactHandle contact) {
-  auto text = [contact](const char* setting) {
-    return GetSettingString(contact, kModule, setting, std::string());
-  };
+  ContactDetails details = ReadContactDetails(contact);
   VCardContact card;
-  card.first = text("FirstName");
-  card.last = text("LastName");
-  card.nick = text("Nick");
-  card.email = text("e-mail");
-  card.mobile = text("AlternativeCellular");
-  card.web = text("Homepage");
-  card.contactType = static_cast<int32_t>(GetSettingDword(contact, kModule, "ContactType", 0));
+  card.first = std::move(details.first);
+  card.last = std::move(details.last);
+  card.nick = std::move(details.nick);
+  card.email = std::move(details.email);
+  card.mobile = std::move(details.mobile);
+  card.web = std::move(details.homepage);
+  card.contactType = details.contactType;
   return card;
 }
 
@@ -230,8 +231,10 @@ bool WriteExportFile(const std::string& target, ExportFormat format, std::string
   return pending.PlaceAt(target, reason);
 }
 
+}  // namespace
+
 // The Save dialog's texts are not translated.
-void RunExport() {
+void RunExport(const std::string& caption) {
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Save;
   request.title = "Save";
@@ -246,25 +249,42 @@ void RunExport() {
       choice->filter == kVCardFilter ? ExportFormat::VCard : ExportFormat::Csv;
   std::string reason;
   if (!WriteExportFile(choice->path, format, reason)) {
-    ShowFileFailure(kExportFailed, choice->path, reason);
+    ShowFileFailure(kExportFailed, choice->path, reason, caption);
     return;
   }
-  ShowClosingMessage(kExportCompleted);
+  ShowClosingMessage(kExportCompleted, caption);
 }
 
-}  // namespace
+std::string ExportRecord(ContactHandle contact) {
+  ContactDetails details = ReadContactDetails(contact);
+  ColumnValues values;
+  values[Column::FirstName] = std::move(details.first);
+  values[Column::LastName] = std::move(details.last);
+  values[Column::Name] = std::move(details.nick);
+  values[Column::ContactType] = std::to_string(details.contactType);
+  values[Column::Email] = std::move(details.email);
+  values[Column::Mobile] = std::move(details.mobile);
+  values[Column::Homepage] = std::move(details.homepage);
+  return RecordLine(values);
+}
 
 bool ImportRecord(const ImportValues& values) {
   std::string first = values.first;
   std::string last = values.last;
   std::string name = values.nick;
+  ContactDetails details;
+  details.contactType = ParseInt32(values.type).value_or(0);
+  details.email = values.email;
+  details.mobile = values.mobile;
+  details.homepage = values.web;
+
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
     // An address book's display name, else the nickname, stands for the full name.
     const std::string& given = IsBlank(values.fullName) ? name : values.fullName;
     if (IsBlank(given)) {
-      shell::ShowMessage(TranslateText("Invalid or empty full user name."), TranslateText("Error"),
-                         shell::kMessageIconError);
+      shell::ShowMessage(TranslateText(N_("Invalid or empty full user name.")),
+                         TranslateText(N_("Error")), shell::kMessageIconError);
       return false;
     }
     fullName = given;
@@ -279,31 +299,9 @@ bool ImportRecord(const ImportValues& values) {
 
   const ContactHandle contact = CreateContactEntry(fullName);
   if (contact == 0) return false;
-  WriteSettingString(contact, kModule, "Nick", name);
-  WriteSettingString(contact, kModule, "FirstName", first);
-  WriteSettingString(contact, kModule, "LastName", last);
-  if (!values.email.empty()) WriteSettingString(contact, kModule, "e-mail", values.email);
-  if (!values.mobile.empty()) {
-    WriteSettingString(contact, kModule, "Cellular", values.mobile + " SMS");
-    WriteSettingString(contact, kModule, "AlternativeCellular", values.mobile);
-  }
-  if (!values.web.empty()) WriteSettingString(contact, kModule, "Homepage", values.web);
-  WriteSettingDword(contact, kModule, "ContactType",
-                    static_cast<uint32_t>(ParseInt32(values.type).value_or(0)));
-  WriteContactStatus(contact);
+  details.nick = std::move(name);
+  details.first = std::move(first);
+  details.last = std::move(last);
+  WriteImportedDetails(contact, details);
   return true;
-}
-
-intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunImport();
-    return 0;
-  });
-}
-
-intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunExport();
-    return 0;
-  });
 }
