@@ -87,11 +87,12 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
       run.dialog = Inspect(dialog);
       if (answer.fileName) {
         if (answer.filter != 0) {
-          // As a user's choice: select the entry and tell the dialog it changed.
+          // As a user's choice: select the entry and tell the dialog, as the list does.
           const HWND types = GetDlgItem(dialog, kFileTypeCombo);
           SendWithTimeout(types, CB_SETCURSEL, static_cast<WPARAM>(answer.filter), 0);
-          SendWithTimeout(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeCombo, CBN_SELCHANGE),
-                          reinterpret_cast<LPARAM>(types));
+          for (const WORD notification : {CBN_SELCHANGE, CBN_SELENDOK})
+            SendWithTimeout(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeCombo, notification),
+                            reinterpret_cast<LPARAM>(types));
         }
         SendWithTimeout(GetDlgItem(dialog, kFileNameCombo), WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(answer.fileName->c_str()));
