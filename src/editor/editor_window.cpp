@@ -192,6 +192,9 @@ void ShowBlankNameMessage(Editor& editor) {
   const std::string text = TranslateText("Invalid or empty full user name.");
   const std::string caption = TranslateText("Error");
   MessageBoxA(editor.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+  // The box's loop dispatches every message of the thread: the window may
+  // have been closed or hidden meanwhile, and its controls released with it.
+  if (editor.closing || editor.fullName == nullptr || !IsWindow(editor.window)) return;
   // Back to the field that needs a name, its text selected for typing anew.
   editor.lastFocus = editor.fullName->Handle;
   SetFocus(editor.lastFocus);
