@@ -58,6 +58,10 @@ struct Editor {
   TsVCLEdit* address = nullptr;
   TsVCLButton* ok = nullptr;
   TsVCLButton* close = nullptr;
+  // In Edit mode, the full name as the window loaded it and the stored names
+  // it was joined from.
+  std::string loadedFullName;
+  FullNameParts loadedNames;
   HWND lastFocus = nullptr;  // the control that gets the focus back on activation
   bool closing = false;      // WM_CLOSE or destruction under way
   bool windowGone = false;   // WM_DESTROY seen: the loop ends
@@ -112,7 +116,10 @@ void LoadContact(Editor& editor, ContactHandle contact) {
   auto text = [contact](const char* setting) {
     return GetSettingString(contact, kModule, setting, "");
   };
-  editor.fullName->SetText(JoinFullName(text("FirstName"), text("LastName")));
+  editor.loadedNames = {text("FirstName"), text("LastName")};
+  editor.fullName->SetText(JoinFullName(editor.loadedNames.first, editor.loadedNames.last));
+  // As the field holds it, to be compared with what OK finds there.
+  editor.loadedFullName = editor.fullName->GetText();
   editor.nick->SetText(text("Nick"));
   const auto type = static_cast<int32_t>(GetSettingDword(contact, kModule, "ContactType", 0));
   // A type the list does not know leaves it without a selection.
@@ -200,13 +207,20 @@ void ShowBlankNameMessage(Editor& editor) {
   SetFocus(editor.lastFocus);
 }
 
+// The split cannot tell "Mary Ann" / "Smith" from "Mary" / "Ann Smith": a
+// full name left as it was loaded keeps the stored names.
+FullNameParts NamesToStore(const Editor& editor, const std::string& fullName) {
+  if (EditedContact != 0 && fullName == editor.loadedFullName) return editor.loadedNames;
+  return SplitFullName(fullName);
+}
+
 void SaveEditor(Editor& editor) {
   const std::string fullName = editor.fullName->GetText();
   if (IsBlank(fullName)) {
     ShowBlankNameMessage(editor);
     return;
   }
-  const FullNameParts parts = SplitFullName(fullName);
+  const FullNameParts parts = NamesToStore(editor, fullName);
   if (IsBlank(editor.nick->GetText())) editor.nick->SetText(Trim(fullName));
 
   ContactHandle contact = EditedContact;
