@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kWindowWidth = 251;
 constexpr int kWindowHeight = 404;
-// Where the window opens when its stored place is on no screen; the primary
+// Where the window opens when its stored title bar is on no screen; the primary
 // screen always shows it, since that screen's top-left corner is (0, 0).
 constexpr int kDefaultLeft = 271;
 constexpr int kDefaultTop = 210;
@@ -331,16 +331,26 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 // --- Opening and the loop ---------------------------------------------------
 
+// Whether some of the title bar of a window at (left, top) is on a screen:
+// the window has no system menu, and only its title bar can move it.
+bool CaptionBarIsOnAScreen(int left, int top) {
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  const int captionBottom = top - frame.top;  // where the client area begins
+  const RECT captionBar{left, captionBottom - GetSystemMetrics(SM_CYCAPTION), left + kWindowWidth,
+                        captionBottom};
+  return MonitorFromRect(&captionBar, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
 // The stored place as written: the low 16 bits of each coordinate, signed, so
 // that a window closed left of or above the screen edge comes back there. A
-// place on no screen at all falls back to the default.
+// place whose title bar is on no screen falls back to the default.
 void ReadStoredPosition() {
   EditorLeft = static_cast<int16_t>(
       GetSettingWord(0, kModule, kLeftSetting, static_cast<uint16_t>(EditorLeft)));
   EditorTop = static_cast<int16_t>(
       GetSettingWord(0, kModule, kTopSetting, static_cast<uint16_t>(EditorTop)));
-  const RECT place{EditorLeft, EditorTop, EditorLeft + kWindowWidth, EditorTop + kWindowHeight};
-  if (MonitorFromRect(&place, MONITOR_DEFAULTTONULL) == nullptr) {
+  if (!CaptionBarIsOnAScreen(EditorLeft, EditorTop)) {
     EditorLeft = kDefaultLeft;
     EditorTop = kDefaultTop;
   }

@@ -328,6 +328,7 @@ TEST_F(EditorTest, StoredPositionIsReadSignedAndAPlaceOffScreenFallsBack) {
       {30000, 100, 271, 210},  // right of every screen
       {35536, 100, 271, 210},  // -30000: far left of every screen
       {100, 65000, 271, 210},  // -536: above the screen by more than the height
+      {100, 65236, 271, 210},  // -300: the title bar above the screen, the rest on it
   };
   FireModulesLoaded();
   for (const Case& c : cases) {
