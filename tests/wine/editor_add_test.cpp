@@ -49,6 +49,15 @@ TEST_F(EditorTest, AddJohnSmithWritesTheNewContact) {
   EXPECT_EQ(host.Number(0, "mKestrinUser", "UserAdd/Top"), 210u);
 }
 
+// A full name of blanks and OK: `box` is the message that refuses it.
+void OkWithABlankName(DWORD uiThread, const EditorView& editor, HWND& box) {
+  keyboard::Type("   ");
+  ASSERT_TRUE(WaitForText(editor[kFullName], "   "));
+  PressOkFromFullName(uiThread, editor);
+  box = WaitForMessageBox(editor.window);
+  ASSERT_NE(box, nullptr);
+}
+
 // The icon a message box shows: the picture of its icon control.
 HICON MessageBoxIcon(HWND box) {
   for (const auto& [child, place] : ChildPlaces(box)) {
@@ -65,13 +74,9 @@ TEST_F(EditorTest, BlankFullNameIsRefusedWithAMessageAndTheWindowStays) {
   CallWhileDriving("mKestrinUser/Add", 0, [&] {
     const EditorView editor = WaitForEditor(uiThread, kAddCaption);
     ASSERT_NE(editor.window, nullptr);
-    keyboard::Type("   ");
-    ASSERT_TRUE(WaitForText(editor[kFullName], "   "));
     host.ClearWrites();
-    PressOkFromFullName(uiThread, editor);
-
-    const HWND box = WaitForMessageBox(editor.window);
-    ASSERT_NE(box, nullptr);
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OkWithABlankName(uiThread, editor, box));
     EXPECT_EQ(WindowText(box), "Fehler");
     EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), "Ungueltiger Name.");
     EXPECT_EQ(MessageBoxIcon(box), LoadIconA(nullptr, IDI_HAND));
@@ -107,12 +112,9 @@ class GoneUnderTheMessageTest : public EditorTest {
     const intptr_t result = CallWhileDriving("mKestrinUser/Add", 0, [&] {
       const EditorView editor = WaitForEditor(uiThread, kAddCaption);
       ASSERT_NE(editor.window, nullptr);
-      keyboard::Type("   ");
-      ASSERT_TRUE(WaitForText(editor[kFullName], "   "));
       host.ClearWrites();
-      PressOkFromFullName(uiThread, editor);
-      const HWND box = WaitForMessageBox(editor.window);
-      ASSERT_NE(box, nullptr);
+      HWND box = nullptr;
+      ASSERT_NO_FATAL_FAILURE(OkWithABlankName(uiThread, editor, box));
       end(editor.window);
       EXPECT_TRUE(WaitUntilGone(editor.window));
       EXPECT_TRUE(WaitUntilGone(box));
