@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation_test_support.h"
+#include "core_test_support.h"
 #include "host/mKestrinUser.h"
 #include "host/protocol.h"
 
@@ -15,7 +15,7 @@ const std::vector<std::string> kProtocolServices = {
 
 intptr_t MIRANDA_CDECL OtherPluginsHook(WParam, LParam) { return 0; }
 
-class LifecycleTest : public FoundationTest {
+class LifecycleTest : public CoreTest {
  protected:
   void LoadPlugin() { ASSERT_EQ(Load(host.Link()), 0); }
   void StartPlugin() {
