@@ -95,27 +95,15 @@ class LoadedPlugin {
 
 // --- Sample contacts -----------------------------------------------------
 
-struct SampleUser {
-  const char* first;
-  const char* last;
-  const char* nick;
-  uint32_t contactType;
-  const char* mail;
-  const char* mobile;
-  const char* web;
-  uint32_t address;  // "RealIP": the first dotted part in the top byte
-};
-
-const SampleUser kSampleUsers[] = {
-    {"Anna", "Lee", "Annie", 1, "anna.lee@example.com", "0171 555 0101",
-     "http://www.example.com/~alee", 0xC0A80001},
-    {"Maria", "Garcia", "Mari", 2, "maria.garcia@example.org", "", "", 0},
-    {"John", "Smith", "John Smith", 3, "john.smith@example.com", "0171 555 0102",
-     "http://www.example.com/~jsmith", 0},
-    {"Peter", "Brown", "Pete", 4, "", "0171 555 0104", "", 0},
-    {"Wei", "Zhang", "Wei Zhang", 5, "wei.zhang@example.net", "", "http://www.example.net/wei",
+// Besides the sample user of the test host, first in the list.
+const ContactDetails kMoreSampleUsers[] = {
+    {"Mari", "Maria", "Garcia", 2, "maria.garcia@example.org", "", "", 0},
+    {"John Smith", "John", "Smith", 3, "john.smith@example.com", "http://www.example.com/~jsmith",
+     "0171 555 0102", 0},
+    {"Pete", "Peter", "Brown", 4, "", "", "0171 555 0104", 0},
+    {"Wei Zhang", "Wei", "Zhang", 5, "wei.zhang@example.net", "http://www.example.net/wei", "",
      0x0A000017},
-    {"Olga", "Novak", "Olga Novak", 0, "", "", "", 0},
+    {"Olga Novak", "Olga", "Novak", 0, "", "", "", 0},
 };
 
 void AddSampleContacts(testhost::TestHost& host) {
@@ -124,22 +112,9 @@ void AddSampleContacts(testhost::TestHost& host) {
   host.SetString(other, "CList", "MyHandle", "Bob (ICQ)");
   host.SetWord(other, "ICQ", "Status", static_cast<uint16_t>(ID_STATUS_ONLINE));
   // The host puts each new contact first: add them last to first.
-  for (auto user = std::rbegin(kSampleUsers); user != std::rend(kSampleUsers); ++user) {
-    const ContactHandle contact = host.AddKestrinContact();
-    host.SetString(contact, "Protocol", "0", "Ignore");
-    host.SetString(contact, "CList", "MyHandle", std::string(user->first) + " " + user->last);
-    host.SetString(contact, kModuleName, "FirstName", user->first);
-    host.SetString(contact, kModuleName, "LastName", user->last);
-    host.SetString(contact, kModuleName, "Nick", user->nick);
-    host.SetDword(contact, kModuleName, "ContactType", user->contactType);
-    if (*user->mail != '\0') host.SetString(contact, kModuleName, "e-mail", user->mail);
-    if (*user->web != '\0') host.SetString(contact, kModuleName, "Homepage", user->web);
-    if (user->address != 0) host.SetDword(contact, kModuleName, "RealIP", user->address);
-    if (*user->mobile != '\0') {
-      host.SetString(contact, kModuleName, "Cellular", std::string(user->mobile) + " SMS");
-      host.SetString(contact, kModuleName, "AlternativeCellular", user->mobile);
-    }
-  }
+  for (auto user = std::rbegin(kMoreSampleUsers); user != std::rend(kMoreSampleUsers); ++user)
+    host.AddKestrinUser(*user);
+  host.AddKestrinUser(testhost::SampleUser());
 }
 
 // --- What the window shows -------------------------------------------------

@@ -437,15 +437,7 @@ std::string PicturePath(const char* name) {
 }
 
 TEST_F(EditorTest, PicturesOfTheAddAndEditWindows) {
-  const ContactHandle contact = host.AddKestrinContact();
-  host.SetString(contact, "mKestrinUser", "FirstName", "Anna");
-  host.SetString(contact, "mKestrinUser", "LastName", "Lee");
-  host.SetString(contact, "mKestrinUser", "Nick", "Annie");
-  host.SetDword(contact, "mKestrinUser", "ContactType", 2);
-  host.SetString(contact, "mKestrinUser", "AlternativeCellular", "0171 555 0199");
-  host.SetString(contact, "mKestrinUser", "e-mail", "anna.lee@example.org");
-  host.SetString(contact, "mKestrinUser", "Homepage", "http://anna.example.org/");
-  host.SetDword(contact, "mKestrinUser", "RealIP", 0xC0A80001u);
+  const ContactHandle contact = host.AddKestrinUser(testhost::SampleUser());
   FireModulesLoaded();
   // Under Xvfb the first window after the library is loaded is drawn with
   // an inactive caption; the pictures are taken of the windows after it.
