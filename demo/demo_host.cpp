@@ -29,69 +29,13 @@
 #include "host/m_globaldefs.h"
 #include "records/KestrinUserU.h"
 #include "testhost/test_host.h"
+#include "testhost/win32_plugin_library.h"
 
 namespace {
 
 constexpr const char* kModuleName = "mKestrinUser";
 constexpr const char* kWindowClass = "KestrinDemoHost";
 constexpr const char* kTitle = "mKestrinUser demo - test host";
-
-// --- The plug-in ---------------------------------------------------------
-
-using PluginInfoFunction = PLUGININFO*(MIRANDA_CDECL*)(uint32_t);
-using LoadFunction = int(MIRANDA_CDECL*)(PLUGINLINK*);
-using UnloadFunction = int(MIRANDA_CDECL*)(void);
-
-std::string ProgramFolder() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path);
-  folder.erase(folder.find_last_of("\\/") + 1);
-  return folder;
-}
-
-// The DLL, started as the messenger starts it; stopped and freed when the
-// object goes.
-class LoadedPlugin {
- public:
-  LoadedPlugin() = default;
-  ~LoadedPlugin() {
-    if (started_) unload_();
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  LoadedPlugin(const LoadedPlugin&) = delete;
-  LoadedPlugin& operator=(const LoadedPlugin&) = delete;
-
-  bool Start(testhost::TestHost& host, std::string& error) {
-    const std::string path = ProgramFolder() + "mKestrinUser.dll";
-    module_ = LoadLibraryA(path.c_str());
-    if (module_ == nullptr) {
-      error = "Cannot load " + path;
-      return false;
-    }
-    auto info = reinterpret_cast<PluginInfoFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "MirandaPluginInfo")));
-    auto load =
-        reinterpret_cast<LoadFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "Load")));
-    unload_ = reinterpret_cast<UnloadFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "Unload")));
-    if (info == nullptr || load == nullptr || unload_ == nullptr || info(0) == nullptr) {
-      error = path + " is not a plug-in";
-      return false;
-    }
-    load(host.Link());
-    started_ = true;
-    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
-    return true;
-  }
-
-  HMODULE Module() const { return module_; }
-
- private:
-  HMODULE module_ = nullptr;
-  UnloadFunction unload_ = nullptr;
-  bool started_ = false;
-};
 
 // --- Sample contacts -----------------------------------------------------
 
@@ -781,13 +725,16 @@ int main(int argc, char** argv) {
   AddSampleContacts(host);
   int result = 0;
   {
-    LoadedPlugin plugin;
+    testhost::PluginLibrary plugin;
     std::string error;
-    if (!plugin.Start(host, error)) {
+    if (plugin.Open(testhost::PluginPath(), error) && !plugin.Start(host.Link()))
+      error = testhost::PluginPath() + " did not start";
+    if (!plugin.Started()) {
       std::fprintf(stderr, "kestrin_demo: %s\n", error.c_str());
       if (screenshot.empty()) MessageBoxA(nullptr, error.c_str(), kTitle, MB_ICONERROR);
       return 1;
     }
+    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
     DemoWindow demo(host, plugin.Module(), screenshot);
     if (!demo.Create()) {
       std::fprintf(stderr, "kestrin_demo: cannot create the window\n");

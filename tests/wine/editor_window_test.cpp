@@ -130,7 +130,7 @@ TEST_F(EditorTest, OpenWindowShowsItsPlaceControlsAndFonts) {
     EXPECT_EQ(place.bottom - place.top, kEditorHeight);
     EXPECT_EQ(GetClassLongPtrA(editor.window, GCLP_HBRBACKGROUND), COLOR_MENU + 1);
     EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(editor.window, GCLP_HICON)),
-              LoadIconA(dll, "KESTRINUSERS"));
+              LoadIconA(plugin.Module(), "KESTRINUSERS"));
 
     EXPECT_EQ(ChildPlaces(editor.window).size(), static_cast<size_t>(kEditorControlCount));
     for (int i = 0; i < kEditorControlCount; ++i) {
@@ -424,8 +424,8 @@ TEST_F(EditorTest, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
   EXPECT_EQ(ThreadWindowCount(uiThread), windowsBefore);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof(windowClass);
-  EXPECT_FALSE(GetClassInfoExA(dll, kAddCaption, &windowClass));
-  EXPECT_FALSE(GetClassInfoExA(dll, kEditCaption, &windowClass));
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kAddCaption, &windowClass));
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kEditCaption, &windowClass));
 }
 
 std::string PicturePath(const char* name) {
