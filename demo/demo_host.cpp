@@ -727,9 +727,9 @@ int main(int argc, char** argv) {
   {
     testhost::PluginLibrary plugin;
     std::string error;
-    if (plugin.Open(testhost::PluginPath(), error) && !plugin.Start(host.Link()))
-      error = testhost::PluginPath() + " did not start";
-    if (!plugin.Started()) {
+    const bool started = plugin.Open(testhost::PluginPath(), error) && plugin.Start(host.Link());
+    if (!started) {
+      if (error.empty()) error = testhost::PluginPath() + " did not start";
       std::fprintf(stderr, "kestrin_demo: %s\n", error.c_str());
       if (screenshot.empty()) MessageBoxA(nullptr, error.c_str(), kTitle, MB_ICONERROR);
       return 1;

@@ -5,8 +5,8 @@ namespace testhost {
 namespace {
 
 template <typename Function>
-void FindExport(HMODULE module, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+Function Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 }  // namespace
@@ -26,15 +26,13 @@ bool PluginLibrary::Open(const std::string& path, std::string& error) {
     error = "cannot load " + path;
     return false;
   }
-  FindExport(module_, "MirandaPluginInfo", info_);
-  FindExport(module_, "Load", load_);
-  FindExport(module_, "Unload", unload_);
-  if (info_ == nullptr || load_ == nullptr || unload_ == nullptr) {
-    Close();
-    error = path + " lacks an export of a plug-in";
-    return false;
-  }
-  return true;
+  info_ = Export<decltype(info_)>(module_, "MirandaPluginInfo");
+  load_ = Export<decltype(load_)>(module_, "Load");
+  unload_ = Export<decltype(unload_)>(module_, "Unload");
+  if (info_ != nullptr && load_ != nullptr && unload_ != nullptr) return true;
+  Close();
+  error = path + " lacks an export of a plug-in";
+  return false;
 }
 
 bool PluginLibrary::Start(PLUGINLINK* link) {

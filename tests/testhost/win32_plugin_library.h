@@ -1,5 +1,5 @@
 // The plug-in DLL as the messenger loads it: LoadLibrary, its three exports,
-// and the start and stop through them. Windows only; the Wine suite and the
+// and the start and stop through them. Windows only: the Wine suite and the
 // demo load the DLL through this.
 #pragma once
 
@@ -21,19 +21,17 @@ class PluginLibrary {
   PluginLibrary(const PluginLibrary&) = delete;
   PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-  // Loads the DLL and finds its exports; false, with nothing loaded and
-  // `error` telling why, when `path` is no plug-in.
+  // LoadLibrary and the exports; false, with `error` saying why and nothing
+  // left loaded, when `path` is no plug-in.
   bool Open(const std::string& path, std::string& error);
-  // MirandaPluginInfo, then Load with `link`; true when the record came and
-  // Load answered 0.
+  // MirandaPluginInfo, then Load: true when the record came and Load answered 0.
   bool Start(PLUGINLINK* link);
-  // Unload once after a Start; answers its result (0 when not started).
+  // Unload, once after a successful Start; answers its result, else 0.
   int Stop();
   // Stop, then FreeLibrary.
   void Close();
 
   HMODULE Module() const { return module_; }
-  bool Started() const { return started_; }
   PLUGININFO* Info(uint32_t hostVersion) const { return info_(hostVersion); }
 
  private:

@@ -144,9 +144,7 @@ intptr_t PluginTest::Call(const char* service, WParam wParam, LParam lParam) {
 
 void PluginTest::TearDown() {
   if (plugin.Module() == nullptr) return;
-  if (plugin.Started()) {
-    EXPECT_EQ(plugin.Stop(), 0);
-  }
+  EXPECT_EQ(plugin.Stop(), 0);
   plugin.Close();
   // Acknowledgement workers hold the library until their last instruction.
   EXPECT_TRUE(WaitFor([] { return GetModuleHandleA("mKestrinUser.dll") == nullptr; }, 10000))
