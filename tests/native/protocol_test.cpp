@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core_test_support.h"
+#include "plugin/protocol.h"
 #include "records/KestrinUserU.h"
 
 namespace {
