@@ -1,5 +1,5 @@
 // The protocol services and the start-up numbering of Kestrin users.
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core_test_support.h"
-#include "plugin/protocol.h"
 #include "records/KestrinUserU.h"
 
 namespace {
