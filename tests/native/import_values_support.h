@@ -1,0 +1,25 @@
+// What the tests of the file readers share: the values one line or card
+// gives, printed and built.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "csv/import_values.h"
+
+inline void PrintTo(const ImportValues& v, std::ostream* out) {
+  *out << "{first '" << v.first << "', last '" << v.last << "', full '" << v.fullName << "', nick '"
+       << v.nick << "', type '" << v.type << "', mail '" << v.email << "', mobile '" << v.mobile
+       << "', web '" << v.web << "'}";
+}
+
+using Cards = std::vector<ImportValues>;
+
+inline ImportValues Values(std::string first, std::string last, std::string fullName,
+                           std::string nick, std::string type, std::string email,
+                           std::string mobile, std::string web) {
+  return {std::move(first), std::move(last),  std::move(fullName), std::move(nick),
+          std::move(type),  std::move(email), std::move(mobile),   std::move(web)};
+}
