@@ -146,7 +146,8 @@ TEST_F(CsvWineTest, ATypedNameWithoutExtensionGetsCsv) {
 }
 
 TEST_F(CsvWineTest, TheVCardEntryExportsCardsThatImportBack) {
-  AddUser("J\xC3\xBCrgen", "M\xC3\xBCller", "J\xC3\xBC, \"jm\"; x", 1, "j@example.de");
+  host.AddKestrinUser(
+      {"J\xC3\xBC, \"jm\"; x", "J\xC3\xBCrgen", "M\xC3\xBCller", 1, "j@example.de", "", ""});
   const CommandRun exported = Export({folder.File("phone"), 0, 1});
   ASSERT_EQ(exported.boxes.size(), 1u);
   ExpectBox(exported.boxes[0], "Export process has completed.", kCaption, false);
