@@ -58,7 +58,7 @@ void RunImport() {
   }
   FileSource source(*file);
   LineReader reader(source);
-  std::string line;
+  std::string_view line;
   bool header = true;
   while (reader.Next(line)) {
     if (header) {
@@ -174,13 +174,13 @@ void RunExport() {
 bool ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
   if (fields.empty()) return false;
-  std::string first = ColumnValue(fields, map, Column::FirstName);
-  std::string last = ColumnValue(fields, map, Column::LastName);
-  std::string name = ColumnValue(fields, map, Column::Name);
-  const std::string type = ColumnValue(fields, map, Column::ContactType);
-  const std::string mail = ColumnValue(fields, map, Column::Email);
-  const std::string mobile = ColumnValue(fields, map, Column::Mobile);
-  const std::string web = ColumnValue(fields, map, Column::Homepage);
+  std::string first(ColumnValue(fields, map, Column::FirstName));
+  std::string last(ColumnValue(fields, map, Column::LastName));
+  std::string name(ColumnValue(fields, map, Column::Name));
+  const std::string_view type = ColumnValue(fields, map, Column::ContactType);
+  const std::string mail(ColumnValue(fields, map, Column::Email));
+  const std::string mobile(ColumnValue(fields, map, Column::Mobile));
+  const std::string web(ColumnValue(fields, map, Column::Homepage));
 
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
