@@ -89,24 +89,55 @@ KESTRIN_BLOCK_SCAN inline std::size_t FindNext(std::string_view text, std::size_
   return window.base + static_cast<std::size_t>(__builtin_ctzll(hits));
 }
 
+// Whether any of the `size` bytes at `bytes` is one of the set.
+template <char... kBytes>
+KESTRIN_BLOCK_SCAN inline bool HoldsAny(const char* bytes, std::size_t size) {
+  if (size < kBlock) {
+    for (std::size_t i = 0; i < size; ++i)
+      if (((bytes[i] == kBytes) || ...)) return true;
+    return false;
+  }
+  for (std::size_t at = 0; at + kBlock <= size; at += kBlock)
+    if (BlockHits<kBytes...>(bytes + at) != 0) return true;
+  // The last sixteen bytes, some of them seen already.
+  return BlockHits<kBytes...>(bytes + size - kBlock) != 0;
+}
+
+// The position of the first line control in `data` at or after `from`, or `end`.
+KESTRIN_BLOCK_SCAN std::size_t FindLineControl(const char* data, std::size_t from, std::size_t end,
+                                               ScanWindow& window) {
+  // Most lines hold no control but the LF or CR LF that ends them: memchr
+  // finds the LF, and a test without positions confirms the bytes before it.
+  if (const void* lf = std::memchr(data + from, '\n', end - from)) {
+    std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+    if (at > from && data[at - 1] == '\r') --at;
+    if (!HoldsAny<'\r', kEndOfFile>(data + from, at - from)) return at;
+  }
+  return FindNext<'\n', '\r', kEndOfFile>(std::string_view(data, end), from, window);
+}
+
 }  // namespace
 
 KESTRIN_BLOCK_SCAN void SplitFields(std::string_view line, FieldList& fields) {
   fields.clear();
   const std::size_t size = line.size();
-  ScanWindow scan;
+  ScanWindow semicolons;
+  ScanWindow quotes;
   std::size_t pos = 0;
   while (pos < size) {
-    const bool quoted = line[pos] == '"';
-    if (quoted) ++pos;
+    if (line[pos] != '"') {
+      const std::size_t end = FindNext<';'>(line, pos, semicolons);
+      fields.emplace_back(line.data() + pos, end - pos);
+      pos = end + 1;
+      continue;
+    }
     // A quoted field ends at a quote followed by a semicolon or by the line's end.
-    std::size_t end = FindNext<';', '"'>(line, pos, scan);
-    while (end < size && (quoted ? line[end] != '"' || (end + 1 < size && line[end + 1] != ';')
-                                 : line[end] != ';'))
-      end = FindNext<';', '"'>(line, end + 1, scan);
-    fields.emplace_back(line.data() + pos, end - pos);
+    ++pos;
+    std::size_t end = FindNext<'"'>(line, pos, quotes);
+    while (end + 1 < size && line[end + 1] != ';') end = FindNext<'"'>(line, end + 1, quotes);
+    fields.emplace_back(line.data() + pos, std::min(end, size) - pos);
     pos = end + 1;
-    if (quoted && pos < size && line[pos] == ';') ++pos;
+    if (pos < size && line[pos] == ';') ++pos;
   }
 }
 
@@ -216,8 +247,7 @@ KESTRIN_BLOCK_SCAN bool LineReader::Next(std::string_view& line) {
   while (!ended_) {
     if (pos_ == end_ && !Fill()) break;
     const char* const data = chunk_.data();
-    const std::size_t at =
-        FindNext<'\n', '\r', kEndOfFile>(std::string_view(data, end_), pos_, scan_);
+    const std::size_t at = FindLineControl(data, pos_, end_, scan_);
     const std::string_view rest(data + pos_, end_ - pos_);
     const std::string_view run = rest.substr(0, at - pos_);
     consumed = consumed || !run.empty();
