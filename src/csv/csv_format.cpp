@@ -103,20 +103,28 @@ KESTRIN_BLOCK_SCAN inline bool HoldsAny(const char* bytes, std::size_t size) {
   return BlockHits<kBytes...>(bytes + size - kBlock) != 0;
 }
 
-// The position of the first line control in `data` at or after `from`, or `end`.
-KESTRIN_BLOCK_SCAN std::size_t FindLineControl(const char* data, std::size_t from, std::size_t end,
-                                               ScanWindow& window) {
+}  // namespace
+
+// The position of the first line control in the chunk at or after `pos_`, or `end_`.
+KESTRIN_BLOCK_SCAN std::size_t LineReader::FindLineControl() {
+  const char* const data = chunk_.data();
   // Most lines hold no control but the LF or CR LF that ends them: memchr
   // finds the LF, and a test without positions confirms the bytes before it.
-  if (const void* lf = std::memchr(data + from, '\n', end - from)) {
-    std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
-    if (at > from && data[at - 1] == '\r') --at;
-    if (!HoldsAny<'\r', kEndOfFile>(data + from, at - from)) return at;
+  // Where that fails, the block scan takes over up to that LF, so that no
+  // byte is searched twice.
+  if (pos_ >= blockScanUntil_) {
+    const void* lf = std::memchr(data + pos_, '\n', end_ - pos_);
+    if (lf == nullptr) {
+      blockScanUntil_ = end_;
+    } else {
+      blockScanUntil_ = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+      std::size_t at = blockScanUntil_;
+      if (at > pos_ && data[at - 1] == '\r') --at;
+      if (!HoldsAny<'\r', kEndOfFile>(data + pos_, at - pos_)) return at;
+    }
   }
-  return FindNext<'\n', '\r', kEndOfFile>(std::string_view(data, end), from, window);
+  return FindNext<'\n', '\r', kEndOfFile>(std::string_view(data, end_), pos_, scan_);
 }
-
-}  // namespace
 
 KESTRIN_BLOCK_SCAN void SplitFields(std::string_view line, FieldList& fields) {
   fields.clear();
@@ -231,6 +239,7 @@ bool LineReader::Fill() {
   pos_ = 0;
   end_ = std::min(count, chunk_.size());
   scan_ = ScanWindow();
+  blockScanUntil_ = 0;
   return true;
 }
 
@@ -247,7 +256,7 @@ KESTRIN_BLOCK_SCAN bool LineReader::Next(std::string_view& line) {
   while (!ended_) {
     if (pos_ == end_ && !Fill()) break;
     const char* const data = chunk_.data();
-    const std::size_t at = FindLineControl(data, pos_, end_, scan_);
+    const std::size_t at = FindLineControl();
     const std::string_view rest(data + pos_, end_ - pos_);
     const std::string_view run = rest.substr(0, at - pos_);
     consumed = consumed || !run.empty();

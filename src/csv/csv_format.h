@@ -109,13 +109,15 @@ class LineReader {
 
  private:
   bool Fill();  // false at the end or on failure
+  std::size_t FindLineControl();
   // The line that ends with `run`: the run itself when nothing of the line was copied before it.
   std::string_view Joined(std::string_view run);
 
   ByteSource& source_;  // not owned
   std::vector<char> chunk_;
-  std::string line_;  // the line's text so far, when it spans chunks or lost a CR
-  ScanWindow scan_;   // through the chunk, for line controls
+  std::string line_;                // the line's text so far, when it spans chunks or lost a CR
+  ScanWindow scan_;                 // through the chunk, for line controls
+  std::size_t blockScanUntil_ = 0;  // the chunk's lines before it hold lone CRs or byte 26
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool ended_ = false;
