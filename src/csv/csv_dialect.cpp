@@ -12,7 +12,10 @@ namespace {
 // lines is scanned once.
 class QuotedSplitter {
  public:
-  QuotedSplitter(char separator, FieldList& fields) : separator_(separator), fields_(fields) {
+  // The fields' texts go into `text`, and `fields` views them once the record is finished.
+  QuotedSplitter(char separator, std::string& text, FieldList& fields)
+      : separator_(separator), text_(text), fields_(fields) {
+    text_.clear();
     fields_.clear();
   }
 
@@ -33,10 +36,10 @@ class QuotedSplitter {
         case State::Plain: {
           const std::size_t end = text.find(separator_, pos);
           if (end == std::string_view::npos) {
-            field_.append(text.substr(pos));
+            text_.append(text.substr(pos));
             pos = text.size();
           } else {
-            field_.append(text.substr(pos, end - pos));
+            text_.append(text.substr(pos, end - pos));
             EndField();
             pos = end + 1;
           }
@@ -45,10 +48,10 @@ class QuotedSplitter {
         case State::Quoted: {
           const std::size_t end = text.find('"', pos);
           if (end == std::string_view::npos) {
-            field_.append(text.substr(pos));
+            text_.append(text.substr(pos));
             pos = text.size();
           } else {
-            field_.append(text.substr(pos, end - pos));
+            text_.append(text.substr(pos, end - pos));
             state_ = State::QuoteSeen;
             pos = end + 1;
           }
@@ -56,7 +59,7 @@ class QuotedSplitter {
         }
         case State::QuoteSeen:
           if (text[pos] == '"') {
-            field_ += '"';
+            text_ += '"';
             state_ = State::Quoted;
             ++pos;
           } else {
@@ -69,24 +72,27 @@ class QuotedSplitter {
   }
 
   // The line end between two lines of one record, inside a quoted value.
-  void LineBreak() { field_.append(kValueLineBreak); }
+  void LineBreak() { text_.append(kValueLineBreak); }
 
   void Finish() {
     if (taken_) EndField();
+    for (const auto& [start, length] : spans_) fields_.emplace_back(text_.data() + start, length);
   }
 
  private:
   enum class State { FieldStart, Plain, Quoted, QuoteSeen };
 
   void EndField() {
-    fields_.push_back(std::move(field_));
-    field_.clear();
+    spans_.emplace_back(start_, text_.size() - start_);
+    start_ = text_.size();
     state_ = State::FieldStart;
   }
 
   char separator_;
-  FieldList& fields_;  // not owned
-  std::string field_;
+  std::string& text_;                                       // not owned
+  FieldList& fields_;                                       // not owned
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;  // start and length in text_
+  std::size_t start_ = 0;
   State state_ = State::FieldStart;
   bool taken_ = false;
 };
@@ -197,18 +203,20 @@ bool LineStream::Next(std::string& line) {
   if (!ahead_.empty()) {
     line = std::move(ahead_.front());
     ahead_.pop_front();
-  } else if (!reader_.Next(line)) {
-    return false;
+  } else {
+    std::string_view view;
+    if (!reader_.Next(view)) return false;
+    line.assign(view);
   }
   ++linesRead_;
   return true;
 }
 
 const std::string* LineStream::Peek(std::size_t ahead) {
-  std::string line;
+  std::string_view line;
   while (ahead_.size() <= ahead) {
     if (!reader_.Next(line)) return nullptr;
-    ahead_.push_back(std::move(line));
+    ahead_.emplace_back(line);
   }
   return &ahead_[ahead];
 }
@@ -228,9 +236,9 @@ char DetectSeparator(std::string_view titleLine) {
   return tabs > commas ? kTab : kComma;
 }
 
-FieldList SplitQuotedFields(std::string_view record, char separator) {
+FieldList SplitQuotedFields(std::string_view record, char separator, std::string& storage) {
   FieldList fields;
-  QuotedSplitter splitter(separator, fields);
+  QuotedSplitter splitter(separator, storage, fields);
   splitter.Take(record);
   splitter.Finish();
   return fields;
@@ -254,10 +262,10 @@ std::string QuoteField(std::string_view value, char separator) {
 RecordReader::Result RecordReader::Next(FieldList& fields) {
   if (!lines_.Next(line_)) return Result::End;
   if (separator_ == kSemicolon) {
-    fields = SplitFields(line_);
+    SplitFields(line_, fields);
     return Result::Record;
   }
-  QuotedSplitter splitter(separator_, fields);
+  QuotedSplitter splitter(separator_, text_, fields);
   bool open = splitter.Take(line_);
   for (std::size_t taken = 1; open; ++taken) {
     if (taken == kMaxRecordLines || !lines_.Next(line_)) {

@@ -54,8 +54,8 @@ char DetectSeparator(std::string_view titleLine);
 // separators and line breaks, and a doubled quote in it stands for one; text
 // after its closing quote up to the separator is kept. A quote elsewhere is
 // an ordinary character. An empty record has no fields; a separator at its
-// end gives a last, empty field.
-FieldList SplitQuotedFields(std::string_view record, char separator);
+// end gives a last, empty field. The fields view their texts in `storage`.
+FieldList SplitQuotedFields(std::string_view record, char separator, std::string& storage);
 // The text of `value` in a comma or tab file: quoted, with its quotes
 // doubled, when it holds the separator, a quote or a line break.
 std::string QuoteField(std::string_view value, char separator);
@@ -71,7 +71,8 @@ class RecordReader {
 
   RecordReader(LineStream& lines, char separator) : lines_(lines), separator_(separator) {}
 
-  // Record: `fields` holds the next record (none for an empty line). End: the
+  // Record: `fields` holds the next record (none for an empty line), viewing
+  // texts that stay valid until the next call. End: the
   // file has no more lines. Unclosed: a quoted value was still open at the
   // end of the file or after kMaxRecordLines lines; `fields` holds what was
   // read, the open value running to its end.
@@ -81,6 +82,7 @@ class RecordReader {
   LineStream& lines_;  // not owned
   char separator_;
   std::string line_;
+  std::string text_;  // the texts of a quoted record's fields
 };
 
 // Which field of a line holds each value that the import takes, found from

@@ -65,8 +65,10 @@ ImportOutcome ImportCsv(LineStream& lines, std::size_t& failedLine) {
   std::string titles;
   if (!lines.Next(titles)) return ImportOutcome::Completed;
   const char separator = DetectSeparator(titles);
-  const TitleMap map = ReadTitles(separator == kSemicolon ? SplitFields(titles)
-                                                          : SplitQuotedFields(titles, separator));
+  std::string titleTexts;
+  const TitleMap map =
+      ReadTitles(separator == kSemicolon ? SplitFields(titles)
+                                         : SplitQuotedFields(titles, separator, titleTexts));
   if (!map.recognised) return ImportOutcome::UnknownKind;
   RecordReader records(lines, separator);
   FieldList fields;

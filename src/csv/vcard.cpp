@@ -400,10 +400,13 @@ bool VCardReader::Next(ImportValues& card) {
     agentFollows = EqualsNoCase(property.name, "agent") &&
                    TrimView(std::string_view(line).substr(property.valueStart)).empty();
     // A soft line break of quoted-printable: a value line ending in '='.
+    bool joined = false;
     while (property.quotedPrintable && !line.empty() && line.back() == '=' && NextLine(more)) {
       line.pop_back();
       line += more;
+      joined = true;
     }
+    if (joined) ReadProperty(line, property);  // its views may point into the old text
     builder.Take(property, std::string_view(line).substr(property.valueStart));
   }
   if (depth == 0) return false;
