@@ -2,7 +2,9 @@
 // shows whether the work stays linear (about 2 when the second size is twice
 // the first):
 //   - Export and Import of Kestrin users through the native test host, with a
-//     real file in a temporary folder (contacts/s and MB/s);
+//     real file in a temporary folder (contacts/s and MB/s), for ASCII names,
+//     names in the code page (the file stays 8-bit) and names outside it (the
+//     file is UTF-8), with the cost of each beside the ASCII one;
 //   - the line reader and field splitter alone over a large generated file,
 //     against a plain count of its line ends (MB/s).
 //
@@ -48,12 +50,32 @@ void StartPlugin(testhost::TestHost& host) {
   host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
 }
 
-void AddUsers(testhost::TestHost& host, std::size_t users) {
+// The kinds of names, and how the host holds them: 8-bit text in the code
+// page, or UTF-8 for letters outside it.
+enum class Names { Ascii, CodePage, Outside };
+constexpr const char* kNamesTitle[] = {"ASCII names", "code-page names", "names outside it"};
+
+void AddUsers(testhost::TestHost& host, std::size_t users, Names names) {
   for (std::size_t i = 0; i < users; ++i) {
     const ContactHandle contact = host.AddKestrinContact();
     const std::string n = std::to_string(i);
-    host.SetString(contact, kModule, "FirstName", "First" + n);
-    host.SetString(contact, kModule, "LastName", "Lastname" + n);
+    switch (names) {
+      case Names::Ascii:
+        host.SetString(contact, kModule, "FirstName", "First" + n);
+        host.SetString(contact, kModule, "LastName", "Lastname" + n);
+        break;
+      case Names::CodePage:  // Jürgen Müller
+        host.SetString(contact, kModule, "FirstName", "J\xFCrgen" + n);
+        host.SetString(contact, kModule, "LastName", "M\xFCller" + n);
+        break;
+      case Names::Outside:  // Greek
+        host.SetUtf8(contact, kModule, "FirstName", "\xCE\x9D\xCE\xAF\xCE\xBA\xCE\xBF\xCF\x82" + n);
+        host.SetUtf8(contact, kModule, "LastName",
+                     "\xCE\xA0\xCE\xB1\xCF\x80\xCE\xB1\xCE\xB4\xCF\x8C\xCF\x80\xCE\xBF\xCF\x85\xCE"
+                     "\xBB\xCE\xBF\xCF\x82" +
+                         n);
+        break;
+    }
     host.SetString(contact, kModule, "Nick", "Nick " + n);
     host.SetDword(contact, kModule, "ContactType", static_cast<uint32_t>(i % 6));
     host.SetString(contact, kModule, "e-mail", "user" + n + "@example.com");
@@ -73,10 +95,10 @@ struct ExchangeTimes {
 
 // Exports `users` Kestrin users into a file, then imports that file into an
 // empty database.
-ExchangeTimes MeasureExchange(std::size_t users, const testhost::TempFolder& folder) {
+ExchangeTimes MeasureExchange(std::size_t users, Names names, const testhost::TempFolder& folder) {
   auto& host = testhost::TestHost::Instance();
   StartPlugin(host);
-  AddUsers(host, users);
+  AddUsers(host, users, names);
   host.ClearWrites();
   const std::string file = folder.File("users-" + std::to_string(users) + ".csv");
 
@@ -183,22 +205,34 @@ int main(int argc, char** argv) {
                                 bench::SizeArgument(argc, argv, 2, 200000)};
   testhost::TempFolder folder;
 
-  ExchangeTimes exchange[2];
-  for (int i = 0; i < 2; ++i) {
-    exchange[i] = MeasureExchange(sizes[i], folder);
-    const double users = static_cast<double>(sizes[i]);
-    const double mb = MegaBytes(exchange[i].fileBytes);
-    std::printf(
-        "%7zu users, file %.1f MB: export %.3f s (%.0f contacts/s, %.1f MB/s), "
-        "import %.3f s (%.0f contacts/s, %.1f MB/s)\n",
-        sizes[i], mb, exchange[i].exportSeconds, users / exchange[i].exportSeconds,
-        mb / exchange[i].exportSeconds, exchange[i].importSeconds,
-        users / exchange[i].importSeconds, mb / exchange[i].importSeconds);
+  ExchangeTimes ascii{};
+  for (Names names : {Names::Ascii, Names::CodePage, Names::Outside}) {
+    std::printf("%s\n", kNamesTitle[static_cast<int>(names)]);
+    ExchangeTimes exchange[2];
+    for (int i = 0; i < 2; ++i) {
+      exchange[i] = MeasureExchange(sizes[i], names, folder);
+      const double users = static_cast<double>(sizes[i]);
+      const double mb = MegaBytes(exchange[i].fileBytes);
+      std::printf(
+          "%7zu users, file %.1f MB: export %.3f s (%.0f contacts/s, %.1f MB/s), "
+          "import %.3f s (%.0f contacts/s, %.1f MB/s)\n",
+          sizes[i], mb, exchange[i].exportSeconds, users / exchange[i].exportSeconds,
+          mb / exchange[i].exportSeconds, exchange[i].importSeconds,
+          users / exchange[i].importSeconds, mb / exchange[i].importSeconds);
+    }
+    const double sizeRatio = static_cast<double>(sizes[1]) / static_cast<double>(sizes[0]);
+    std::printf("ratio %zu/%zu: export %.2f, import %.2f (size ratio %.2f)\n", sizes[1], sizes[0],
+                exchange[1].exportSeconds / exchange[0].exportSeconds,
+                exchange[1].importSeconds / exchange[0].importSeconds, sizeRatio);
+    if (names == Names::Ascii)
+      ascii = exchange[0];
+    else
+      std::printf("against ASCII names at %zu users: export %.2fx, import %.2fx\n", sizes[0],
+                  exchange[0].exportSeconds / ascii.exportSeconds,
+                  exchange[0].importSeconds / ascii.importSeconds);
+    std::printf("\n");
   }
   const double sizeRatio = static_cast<double>(sizes[1]) / static_cast<double>(sizes[0]);
-  std::printf("ratio %zu/%zu: export %.2f, import %.2f (size ratio %.2f)\n\n", sizes[1], sizes[0],
-              exchange[1].exportSeconds / exchange[0].exportSeconds,
-              exchange[1].importSeconds / exchange[0].importSeconds, sizeRatio);
 
   ReaderTimes reader[2];
   for (int i = 0; i < 2; ++i) {

@@ -30,7 +30,10 @@ endforeach()
 # The Wine suite: the test host loads the real DLL with LoadLibrary and reaches
 # it only through its exports and services.
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
-add_executable(wine_tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
+# The test host's own text conversions are portable: code page 1252 as in Wine here.
+set(TESTHOST_WINE_SOURCES ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp
+  ${CMAKE_SOURCE_DIR}/tests/testhost/code_page_1252.cpp ${CMAKE_SOURCE_DIR}/src/host/unicode_text.cpp)
+add_executable(wine_tests ${WINE_TEST_SOURCES} ${TESTHOST_WINE_SOURCES})
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(wine_tests PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 target_link_libraries(wine_tests PRIVATE gtest gmock gtest_main user32 gdi32 comdlg32 kernel32 version)
@@ -50,8 +53,7 @@ add_test(NAME release_package
 
 # The demo: the test host in a window of its own with the real DLL loaded
 # (scripts/demo.sh).
-add_executable(kestrin_demo ${CMAKE_SOURCE_DIR}/demo/demo_host.cpp
-  ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
+add_executable(kestrin_demo ${CMAKE_SOURCE_DIR}/demo/demo_host.cpp ${TESTHOST_WINE_SOURCES})
 target_include_directories(kestrin_demo PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(kestrin_demo PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 target_link_libraries(kestrin_demo PRIVATE comctl32 user32 gdi32 kernel32)

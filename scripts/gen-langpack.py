@@ -32,7 +32,8 @@ import sys
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 SOURCE_DIR = os.path.join(ROOT, "src")
 TEMPLATE = os.path.join(ROOT, "langpack", "langpack_mKestrinUser.txt")
-TRANSLATE = "TranslateText"
+# TranslateHostText is the same translation, left in the host's 8-bit text.
+TRANSLATE = ("TranslateText", "TranslateHostText")
 TRANSLATE_SERVICE = "LangPack/TranslateString"
 
 # Pure text functions that the traced texts may pass through on their way.
@@ -557,7 +558,7 @@ def collect_texts(files):
         for k, t in enumerate(toks):
             if t.kind == "string" and t.value == TRANSLATE_SERVICE:
                 service_uses.append(where(src, k))
-            if not (t.kind == "ident" and t.value == TRANSLATE and k + 1 < len(toks) and
+            if not (t.kind == "ident" and t.value in TRANSLATE and k + 1 < len(toks) and
                     toks[k + 1].value == "(" and src.enclosing_function(k) is not None):
                 continue
             if k > 0 and toks[k - 1].value in (".", "->"):

@@ -1,11 +1,14 @@
 #include "csv/csv_exchange.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "csv/text_decoding.h"
 #include "editor/editor_text.h"
 #include "host/globals.h"
+#include "host/host_text.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
 #include "shell/dialogs.h"
@@ -25,6 +28,7 @@ constexpr const char* kExportCompleted = "Export process has completed.";
 constexpr const char* kExportFailed = "Export process has not completed.";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
+constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // The caption is the popup's name without its "&", and is not translated.
 void ShowClosingMessage(const char* text) {
@@ -57,7 +61,8 @@ void RunImport() {
     return;
   }
   FileSource source(*file);
-  LineReader reader(source);
+  DecodingSource text(source);
+  LineReader reader(text);
   std::string line;
   bool header = true;
   while (reader.Next(line)) {
@@ -135,19 +140,43 @@ class PendingFile {
   bool placed_ = false;
 };
 
+enum class ExportOutcome { Written, NeedsUtf8, Failed };
+
 // Writes every Kestrin user into a new file and only then replaces `target`
-// with it, so that a failure leaves an existing file as it was.
-bool WriteExportFile(const std::string& target, std::string& reason) {
+// with it, so that a failure leaves an existing file as it was. In the code
+// page the file is what it always was; the first value the code page cannot
+// represent abandons it (NeedsUtf8), and the export is written again as UTF-8
+// with a byte-order mark. A second walk costs less than holding the whole
+// file in memory, and most exports never need it.
+ExportOutcome WriteExportFile(const std::string& target, bool utf8, std::string& reason) {
   std::string created;
   std::unique_ptr<shell::WritableFile> file = shell::CreateBeside(target, created, reason);
-  if (!file) return false;
+  if (!file) return ExportOutcome::Failed;
   PendingFile pending(std::move(file), created);
+  if (utf8) pending.Append(kUtf8ByteOrderMark);
   pending.Append(std::string(kHeaderLine) + kLineEnd);
-  ForEachContact([&pending](ContactHandle contact) {
-    if (!pending.Failed() && IsOwnContact(contact))
-      pending.Append(ExportRecord(contact) + kLineEnd);
+  bool representable = true;
+  ForEachContact([&](ContactHandle contact) {
+    if (pending.Failed() || !representable || !IsOwnContact(contact)) return;
+    std::string line = ExportRecord(contact) + kLineEnd;
+    if (utf8) {
+      pending.Append(line);
+      return;
+    }
+    const std::optional<std::string> bytes = ToCodePage(line);
+    if (bytes)
+      pending.Append(*bytes);
+    else
+      representable = false;
   });
-  return pending.PlaceAt(target, reason);
+  if (!representable) return ExportOutcome::NeedsUtf8;
+  return pending.PlaceAt(target, reason) ? ExportOutcome::Written : ExportOutcome::Failed;
+}
+
+bool WriteExportFile(const std::string& target, std::string& reason) {
+  ExportOutcome outcome = WriteExportFile(target, false, reason);
+  if (outcome == ExportOutcome::NeedsUtf8) outcome = WriteExportFile(target, true, reason);
+  return outcome == ExportOutcome::Written;
 }
 
 void RunExport() {

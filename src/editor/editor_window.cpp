@@ -17,6 +17,7 @@
 #include "records/INetAuxU.h"
 #include "records/KestrinUserU.h"
 #include "shell/win32_module.h"
+#include "shell/win32_text.h"
 
 namespace {
 
@@ -164,7 +165,7 @@ void BuildEditorControls(Editor& editor) {
 
   // The caret at the start of the full name, nothing selected.
   SetFocus(editor.fullName->Handle);
-  SendMessageA(editor.fullName->Handle, EM_SETSEL, 0, 0);
+  SendMessageW(editor.fullName->Handle, EM_SETSEL, 0, 0);
 }
 
 // The objects go once their windows are gone; each takes its font with it.
@@ -185,13 +186,13 @@ void StorePositionAndClose(Editor& editor) {
     WriteSettingWord(0, kModule, kLeftSetting, static_cast<uint16_t>(place.left & 0xFFFF));
     WriteSettingWord(0, kModule, kTopSetting, static_cast<uint16_t>(place.top & 0xFFFF));
   }
-  SendMessageA(editor.window, WM_CLOSE, 0, 0);
+  SendMessageW(editor.window, WM_CLOSE, 0, 0);
 }
 
 void ShowBlankNameMessage(Editor& editor) {
   const std::string text = TranslateText("Invalid or empty full user name.");
   const std::string caption = TranslateText("Error");
-  MessageBoxA(editor.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+  MessageBoxW(editor.window, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONERROR);
   // Back to the field that needs a name, its text selected for typing anew.
   editor.lastFocus = editor.fullName->Handle;
   SetFocus(editor.lastFocus);
@@ -241,7 +242,7 @@ void OnDestroy(Editor& editor) {
   editor.closing = true;
   editor.windowGone = true;
   // Wakes the loop when the window was destroyed outside its dispatch.
-  PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 void OnShowWindow(Editor& editor, bool shown) {
@@ -258,7 +259,7 @@ LRESULT OnActivate(Editor& editor, WPARAM wParam, LPARAM lParam) {
     const HWND focus = GetFocus();
     if (focus != nullptr && IsChild(editor.window, focus)) editor.lastFocus = focus;
   }
-  const LRESULT result = DefWindowProcA(editor.window, WM_ACTIVATE, wParam, lParam);
+  const LRESULT result = DefWindowProcW(editor.window, WM_ACTIVATE, wParam, lParam);
   const bool minimized = HIWORD(wParam) != 0;
   if (active && !minimized && editor.lastFocus != nullptr &&
       IsChild(editor.window, editor.lastFocus))
@@ -281,9 +282,9 @@ bool OnCommand(Editor& editor, HWND control) {
 
 LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Editor* editor = CurrentEditor;
-  if (editor == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  if (editor == nullptr) return DefWindowProcW(window, message, wParam, lParam);
   if (editor->window == nullptr) editor->window = window;
-  if (editor->window != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (editor->window != window) return DefWindowProcW(window, message, wParam, lParam);
 
   // No exception may leave for the system: a failing handler does nothing.
   bool handled = true;
@@ -309,7 +310,7 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     handled = false;
     return 0;
   });
-  return handled ? result : DefWindowProcA(window, message, wParam, lParam);
+  return handled ? result : DefWindowProcW(window, message, wParam, lParam);
 }
 
 // --- Opening and the loop ---------------------------------------------------
@@ -333,29 +334,29 @@ void ReadStoredPosition() {
 // so that no class of the plug-in outlives the library.
 class EditorWindowClass {
  public:
-  explicit EditorWindowClass(const std::string& name) : name_(name) {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof(WNDCLASSEXA);
+  explicit EditorWindowClass(const std::string& name) : name_(Widen(name)) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(WNDCLASSEXW);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = EditorWindowProc;
     windowClass.hInstance = PluginModule();
     // Shared icons: nothing to release. A missing icon leaves the default.
-    windowClass.hIcon = LoadIconA(PluginModule(), "KESTRINUSERS");
+    windowClass.hIcon = LoadIconW(PluginModule(), L"KESTRINUSERS");
     windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
     windowClass.lpszClassName = name_.c_str();
     // A class left by an earlier opening is used as it is.
-    registered_ = RegisterClassExA(&windowClass) != 0;
+    registered_ = RegisterClassExW(&windowClass) != 0;
   }
   ~EditorWindowClass() {
-    if (registered_) UnregisterClassA(name_.c_str(), PluginModule());
+    if (registered_) UnregisterClassW(name_.c_str(), PluginModule());
   }
   EditorWindowClass(const EditorWindowClass&) = delete;
   EditorWindowClass& operator=(const EditorWindowClass&) = delete;
 
  private:
-  std::string name_;
+  std::wstring name_;
   bool registered_ = false;
 };
 
@@ -380,17 +381,17 @@ void CloseForHostQuit(Editor& editor, WPARAM exitCode) {
 void RunMessageLoop(Editor& editor) {
   MSG message;
   while (!editor.windowGone) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == -1) break;
     if (got == 0) {
       CloseForHostQuit(editor, message.wParam);
       continue;
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   // The wake-up of OnDestroy is the loop's own; the host never sees it.
-  while (PeekMessageA(&message, reinterpret_cast<HWND>(-1), WM_NULL, WM_NULL, PM_REMOVE)) {
+  while (PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_NULL, WM_NULL, PM_REMOVE)) {
   }
 }
 
@@ -401,14 +402,15 @@ void RunEditor() {
   Editor editor;
   const CurrentEditorScope current(editor);
 
+  const std::wstring title = Widen(caption);
   const HWND window =
-      CreateWindowExA(0, caption.c_str(), caption.c_str(), kWindowStyle, EditorLeft, EditorTop,
+      CreateWindowExW(0, title.c_str(), title.c_str(), kWindowStyle, EditorLeft, EditorTop,
                       kWindowWidth, kWindowHeight, nullptr, nullptr, PluginModule(), nullptr);
   if (window != nullptr) {
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     RunMessageLoop(editor);
-    // Only a failing GetMessageA leaves the window standing here.
+    // Only a failing GetMessageW leaves the window standing here.
     if (!editor.windowGone && IsWindow(window)) {
       editor.closing = true;
       DestroyWindow(window);

@@ -1,8 +1,11 @@
 #include "host/m_globaldefs.h"
 
+#include <optional>
 #include <string>
 
 #include "host/globals.h"
+#include "host/host_text.h"
+#include "host/unicode_text.h"
 
 intptr_t CallHostService(const char* name, WParam wParam, LParam lParam) {
   if (HostLink == nullptr || HostLink->CallService == nullptr) return CALLSERVICE_NOTFOUND;
@@ -65,6 +68,43 @@ bool ReadNumber(ContactHandle contact, const char* module, const char* setting, 
   return found;
 }
 
+// A variant for the host to fill; once the host has answered it (Filled),
+// it is handed back to the host when it goes.
+class HostVariant {
+ public:
+  HostVariant() = default;
+  ~HostVariant() {
+    if (filled_) ReleaseVariant(value_);
+  }
+  HostVariant(const HostVariant&) = delete;
+  HostVariant& operator=(const HostVariant&) = delete;
+  DBVARIANT& get() { return value_; }
+  void Filled() { filled_ = true; }
+
+ private:
+  DBVARIANT value_{};
+  bool filled_ = false;
+};
+
+// A text answer as UTF-8; false when the value is no text.
+bool TextOfVariant(const DBVARIANT& value, std::string& text) {
+  const char* bytes = value.text.pszVal;
+  if (bytes == nullptr) return false;
+  switch (value.type) {
+    case DBVT_UTF8: text = bytes; return true;
+    case DBVT_ASCIIZ: text = FromCodePage(bytes); return true;
+    case DBVT_WCHAR: {
+      // Two-byte units of UTF-16; not the native wchar_t, which may be wider.
+      const auto* units = reinterpret_cast<const char16_t*>(bytes);
+      std::size_t length = 0;
+      while (units[length] != 0) ++length;
+      AppendUtf16AsUtf8(units, length, text);
+      return true;
+    }
+    default: return false;
+  }
+}
+
 void WriteSetting(ContactHandle contact, const char* module, const char* setting,
                   const DBVARIANT& value) {
   DBCONTACTWRITESETTING request{module, setting, value};
@@ -87,21 +127,21 @@ uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* 
 
 std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
                              const std::string& fallback) {
-  DBVARIANT value;
-  if (!ReadSetting(contact, module, setting, value)) return fallback;
-  std::string text = fallback;
-  // The host hands UTF-8 text back converted to 8-bit text; wide text and
-  // blobs are not text for this plug-in.
-  if (value.type == DBVT_ASCIIZ && value.text.pszVal != nullptr) {
-    try {
-      text = value.text.pszVal;
-    } catch (...) {
-      ReleaseVariant(value);
-      throw;
-    }
+  HostVariant value;
+  value.get().type = DBVT_UTF8;
+  DBCONTACTGETSETTING request{module, setting, &value.get()};
+  const intptr_t result =
+      CallHostService("DB/Contact/GetSettingStr", contact, reinterpret_cast<LParam>(&request));
+  // A host without the typed read answers through the plain one, in 8-bit or
+  // wide text; either is taken, so nothing stored is lost.
+  if (result == CALLSERVICE_NOTFOUND) {
+    if (!ReadSetting(contact, module, setting, value.get())) return fallback;
+  } else if (result != 0) {
+    return fallback;
   }
-  ReleaseVariant(value);
-  return text;
+  value.Filled();
+  std::string text;
+  return TextOfVariant(value.get(), text) ? text : fallback;
 }
 
 void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
@@ -122,10 +162,14 @@ void WriteSettingDword(ContactHandle contact, const char* module, const char* se
 
 void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
                         const std::string& value) {
+  // What the code page holds stays 8-bit text, byte for byte what other
+  // plug-ins and earlier versions read; anything else is stored as UTF-8.
+  std::optional<std::string> bytes;
+  if (!IsAscii(value)) bytes = ToCodePage(value);
   DBVARIANT variant{};
-  variant.type = DBVT_ASCIIZ;
+  variant.type = IsAscii(value) || bytes ? DBVT_ASCIIZ : DBVT_UTF8;
   // The host only reads the text during the call.
-  variant.text.pszVal = const_cast<char*>(value.c_str());
+  variant.text.pszVal = const_cast<char*>(bytes ? bytes->c_str() : value.c_str());
   WriteSetting(contact, module, setting, variant);
 }
 
@@ -134,12 +178,15 @@ void DeleteSetting(ContactHandle contact, const char* module, const char* settin
   CallHostService("DB/Contact/DeleteSetting", contact, reinterpret_cast<LParam>(&request));
 }
 
-std::string TranslateText(const char* text) {
+std::string TranslateHostText(const char* text) {
   const intptr_t translated =
       CallHostService("LangPack/TranslateString", 0, reinterpret_cast<LParam>(text));
   if (translated == 0 || translated == CALLSERVICE_NOTFOUND) return text;
   return reinterpret_cast<const char*>(translated);
 }
+
+// The host's 8-bit answer is in the code page.
+std::string TranslateText(const char* text) { return FromCodePage(TranslateHostText(text)); }
 
 void BroadcastAck(const char* module, ContactHandle contact, int type, int result,
                   HostHandle process, LParam extra) {

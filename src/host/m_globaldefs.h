@@ -224,7 +224,10 @@ uint16_t GetSettingWord(ContactHandle contact, const char* module, const char* s
                         uint16_t fallback);
 uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* setting,
                          uint32_t fallback);
-// A copy of the text; the host's own storage is handed back before returning.
+// Text settings are UTF-8 here. Read: a copy of the text, asked of the host
+// as UTF-8 (8-bit and wide answers are converted); the host's own storage is
+// handed back before returning. Write: 8-bit text when the system code page
+// represents the text exactly, otherwise UTF-8.
 std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
                              const std::string& fallback);
 void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
@@ -235,8 +238,11 @@ void WriteSettingString(ContactHandle contact, const char* module, const char* s
                         const std::string& value);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
-// The host's translation of `text`, copied.
+// The host's translation of `text`, copied and converted to UTF-8.
 std::string TranslateText(const char* text);
+// The same in the host's own 8-bit text, for texts handed back to the host
+// (menu item names).
+std::string TranslateHostText(const char* text);
 
 void BroadcastAck(const char* module, ContactHandle contact, int type, int result,
                   HostHandle process, LParam extra);

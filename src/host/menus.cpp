@@ -30,7 +30,7 @@ constexpr MainMenuEntry kMainMenu[] = {
 };
 
 void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
-  const std::string name = TranslateText(entry.name);
+  const std::string name = TranslateHostText(entry.name);
   CLISTMENUITEM item{};
   item.cbSize = sizeof(CLISTMENUITEM);
   item.pszName = name.c_str();
@@ -43,7 +43,7 @@ void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
 }
 
 HostHandle AddEditMenuItem() {
-  const std::string name = TranslateText("&Edit Kestrin User");
+  const std::string name = TranslateHostText("&Edit Kestrin User");
   CLISTMENUITEM item{};
   item.cbSize = sizeof(CLISTMENUITEM);
   item.pszName = name.c_str();
@@ -63,7 +63,7 @@ intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam) {
     CreateHostService("mKestrinUser/Edit", EditCommand);
     CreateHostService("mKestrinUser/Import", ImportContacts);
     CreateHostService("mKestrinUser/Export", ExportContacts);
-    const std::string popupName = TranslateText(kPopupName);
+    const std::string popupName = TranslateHostText(kPopupName);
     for (const MainMenuEntry& entry : kMainMenu) AddMainMenuItem(entry, popupName);
     EditMenuItem = AddEditMenuItem();
     NumberContacts();
