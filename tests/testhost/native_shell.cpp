@@ -2,15 +2,12 @@
 
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <utility>
 
 #include "editor/editor_window.h"
 #include "host/globals.h"
-#include "shell/code_page.h"
 #include "shell/shell.h"
-#include "testhost/code_page_1252.h"
 
 namespace testhost {
 namespace {
@@ -113,17 +110,3 @@ void RunEditorWindow() {
   }
   EditorOpen = false;
 }
-
-namespace shell {
-
-// Natively the system code page is 1252, as under Wine here.
-bool EncodeCodePage(std::string_view utf8, std::string& bytes) {
-  std::optional<std::string> encoded = testhost::EncodeCp1252(utf8);
-  if (!encoded) return false;
-  bytes = std::move(*encoded);
-  return true;
-}
-
-std::string DecodeCodePage(std::string_view bytes) { return testhost::DecodeCp1252(bytes); }
-
-}  // namespace shell
