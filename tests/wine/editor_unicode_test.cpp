@@ -14,10 +14,10 @@ using testhost::Value;
 // outside the Basic Multilingual Plane (a surrogate pair in wide text).
 const std::wstring kFirst = L"\u03A9\u03BC\u03AD\u03B3\u03B1";
 const std::wstring kLast = L"\u674E\U0001F600";
-const std::wstring kNick = L"\U0001F600 nick";
+const std::wstring kPastedNick = L"\U0001F600 nick";
 const std::string kFirstUtf8 = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1";
 const std::string kLastUtf8 = "\xE6\x9D\x8E\xF0\x9F\x98\x80";
-const std::string kNickUtf8 = "\xF0\x9F\x98\x80 nick";
+const std::string kPastedNickUtf8 = "\xF0\x9F\x98\x80 nick";
 
 bool PutOnClipboard(const std::wstring& text) {
   if (!OpenClipboard(nullptr)) return false;
@@ -67,12 +67,12 @@ class EditorUnicodeTest : public EditorTest {
 };
 
 TEST_F(EditorUnicodeTest, ANameOutsideTheCodePageIsStoredAsUtf8AndShownAgain) {
-  AddTyped(kFirst + L" " + kLast, kNick);
+  AddTyped(kFirst + L" " + kLast, kPastedNick);
   ASSERT_EQ(host.ContactCount(), 1u);
   const ContactHandle contact = host.Contacts().front();
   EXPECT_EQ(host.Get(contact, "mKestrinUser", "FirstName"), (Value{DBVT_UTF8, 0, kFirstUtf8}));
   EXPECT_EQ(host.Get(contact, "mKestrinUser", "LastName"), (Value{DBVT_UTF8, 0, kLastUtf8}));
-  EXPECT_EQ(host.Get(contact, "mKestrinUser", "Nick"), (Value{DBVT_UTF8, 0, kNickUtf8}));
+  EXPECT_EQ(host.Get(contact, "mKestrinUser", "Nick"), (Value{DBVT_UTF8, 0, kPastedNickUtf8}));
   EXPECT_EQ(host.Get(contact, "CList", "MyHandle"),
             (Value{DBVT_UTF8, 0, kFirstUtf8 + " " + kLastUtf8}));
 
@@ -80,7 +80,7 @@ TEST_F(EditorUnicodeTest, ANameOutsideTheCodePageIsStoredAsUtf8AndShownAgain) {
     const EditorView editor = WaitForEditor(uiThread, kEditCaption);
     ASSERT_NE(editor.window, nullptr);
     EXPECT_EQ(WideTextOf(editor[kFullName]), kFirst + L" " + kLast);
-    EXPECT_EQ(WideTextOf(editor[kNick]), kNick);
+    EXPECT_EQ(WideTextOf(editor[kNick]), kPastedNick);
     keyboard::Escape();
     EXPECT_TRUE(WaitUntilGone(editor.window));
   });
