@@ -32,7 +32,7 @@ endforeach()
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 # The test host's own text conversions are portable: code page 1252 as in Wine here.
 set(TESTHOST_WINE_SOURCES ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp
-  ${CMAKE_SOURCE_DIR}/tests/testhost/code_page_1252.cpp ${CMAKE_SOURCE_DIR}/src/host/unicode_text.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/testhost/text_encodings.cpp ${CMAKE_SOURCE_DIR}/src/host/unicode_text.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES} ${TESTHOST_WINE_SOURCES})
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(wine_tests PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)

@@ -164,10 +164,10 @@ void WriteSettingString(ContactHandle contact, const char* module, const char* s
                         const std::string& value) {
   // What the code page holds stays 8-bit text, byte for byte what other
   // plug-ins and earlier versions read; anything else is stored as UTF-8.
-  std::optional<std::string> bytes;
-  if (!IsAscii(value)) bytes = ToCodePage(value);
+  const bool ascii = IsAscii(value);
+  const std::optional<std::string> bytes = ascii ? std::nullopt : ToCodePage(value);
   DBVARIANT variant{};
-  variant.type = IsAscii(value) || bytes ? DBVT_ASCIIZ : DBVT_UTF8;
+  variant.type = ascii || bytes ? DBVT_ASCIIZ : DBVT_UTF8;
   // The host only reads the text during the call.
   variant.text.pszVal = const_cast<char*>(bytes ? bytes->c_str() : value.c_str());
   WriteSetting(contact, module, setting, variant);

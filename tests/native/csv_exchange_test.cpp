@@ -15,7 +15,7 @@
 
 #include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
-#include "testhost/code_page_1252.h"
+#include "testhost/text_encodings.h"
 
 namespace {
 
@@ -604,20 +604,12 @@ TEST_F(CsvExchangeTest, ImportReadsTheFileByWhatItHolds) {
   const std::u16string names = u"M\u00FCller;\u03A9\u03BC\u03AD\u03B3\u03B1;\U0001F600\r\n";
   const std::string utf8 =
       "M\xC3\xBCller;\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1;\xF0\x9F\x98\x80\r\n";
-  auto utf16 = [&](bool little) {
-    std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
-    for (char16_t unit : u"First Name;Last Name;Name\r\n" + names) {
-      const char low = static_cast<char>(unit & 0xFF);
-      const char high = static_cast<char>(unit >> 8);
-      bytes += little ? std::string{low, high} : std::string{high, low};
-    }
-    return bytes;
-  };
+  const std::u16string utf16 = u"First Name;Last Name;Name\r\n" + names;
   const std::pair<const char*, std::string> files[] = {
       {"UTF-8 with its mark", "\xEF\xBB\xBF" + kHeader + utf8},
       {"UTF-8 without a mark", kHeader + utf8},
-      {"UTF-16 little-endian", utf16(true)},
-      {"UTF-16 big-endian", utf16(false)},
+      {"UTF-16 little-endian", testhost::Utf16FileBytes(utf16, true)},
+      {"UTF-16 big-endian", testhost::Utf16FileBytes(utf16, false)},
   };
   for (const auto& [title, bytes] : files) {
     SCOPED_TRACE(title);

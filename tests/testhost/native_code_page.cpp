@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "shell/code_page.h"
-#include "testhost/code_page_1252.h"
+#include "testhost/text_encodings.h"
 
 namespace shell {
 

@@ -10,7 +10,7 @@
 #include <unordered_map>
 
 #include "host/unicode_text.h"
-#include "testhost/code_page_1252.h"
+#include "testhost/text_encodings.h"
 
 namespace testhost {
 
@@ -173,14 +173,18 @@ const Value* FindRequested(WParam contact, const DBCONTACTGETSETTING* request, i
   return nullptr;
 }
 
-intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
+// Answers a read with `answer`(stored value, variant) when the setting is
+// there, and as the host does for a missing or deleted one otherwise.
+template <typename Answer>
+intptr_t AnswerRead(WParam contact, LParam lParam, Answer answer) {
   auto* request = reinterpret_cast<DBCONTACTGETSETTING*>(lParam);
   std::lock_guard<std::recursive_mutex> lock(S().mutex);
   intptr_t result = 1;
   const Value* stored = FindRequested(contact, request, result);
-  if (stored == nullptr) return result;
-  const Value& value = *stored;
-  DBVARIANT& out = *request->pValue;
+  return stored == nullptr ? result : answer(*stored, *request->pValue);
+}
+
+intptr_t AnswerPlainRead(const Value& value, DBVARIANT& out) {
   switch (value.type) {
     case DBVT_BYTE:
       out.type = DBVT_BYTE;
@@ -211,22 +215,24 @@ intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
 }
 
 // The typed read: a text converted to the type the variant names on entry.
-intptr_t MIRANDA_CDECL DbGetSettingStr(WParam contact, LParam lParam) {
-  auto* request = reinterpret_cast<DBCONTACTGETSETTING*>(lParam);
-  std::lock_guard<std::recursive_mutex> lock(S().mutex);
-  intptr_t result = 1;
-  const Value* stored = FindRequested(contact, request, result);
-  if (stored == nullptr) return result;
-  DBVARIANT& out = *request->pValue;
+intptr_t AnswerTypedRead(const Value& value, DBVARIANT& out) {
   const uint8_t wanted = out.type;
-  if (stored->type != DBVT_ASCIIZ && stored->type != DBVT_UTF8) return 1;
+  if (value.type != DBVT_ASCIIZ && value.type != DBVT_UTF8) return 1;
   if (wanted != DBVT_ASCIIZ && wanted != DBVT_UTF8 && wanted != DBVT_WCHAR) return 1;
-  const std::string utf8 = stored->type == DBVT_UTF8 ? stored->text : DecodeCp1252(stored->text);
+  const std::string utf8 = value.type == DBVT_UTF8 ? value.text : DecodeCp1252(value.text);
   if (wanted == DBVT_ASCIIZ)
     HandOutText(out, DBVT_ASCIIZ, EncodeCp1252(utf8).value_or(std::string(utf8.size(), '?')));
   else
     HandOutText(out, wanted, utf8);
   return 0;
+}
+
+intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
+  return AnswerRead(contact, lParam, AnswerPlainRead);
+}
+
+intptr_t MIRANDA_CDECL DbGetSettingStr(WParam contact, LParam lParam) {
+  return AnswerRead(contact, lParam, AnswerTypedRead);
 }
 
 intptr_t MIRANDA_CDECL DbFreeVariant(WParam, LParam lParam) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "csv_dialog_driver.h"
+#include "testhost/text_encodings.h"
 #include "wine_support.h"
 
 namespace {
@@ -208,17 +209,12 @@ const std::string kMueller = "M\xC3\xBCller";
 const std::string kGreek = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1";
 const std::string kBeyond = "\xF0\x9F\x98\x80";
 
+// The same line after a header of three columns, as a spreadsheet's "Unicode text".
 std::string Utf16File(bool little) {
-  const std::u16string text =
-      u"\uFEFFFirst Name;Last Name;Name\r\n"
-      u"M\u00FCller;\u03A9\u03BC\u03AD\u03B3\u03B1;\U0001F600\r\n";
-  std::string bytes;
-  for (char16_t unit : text) {
-    const char low = static_cast<char>(unit & 0xFF);
-    const char high = static_cast<char>(unit >> 8);
-    bytes += little ? std::string{low, high} : std::string{high, low};
-  }
-  return bytes;
+  return testhost::Utf16FileBytes(
+      u"First Name;Last Name;Name\r\n"
+      u"M\u00FCller;\u03A9\u03BC\u03AD\u03B3\u03B1;\U0001F600\r\n",
+      little);
 }
 
 TEST_F(CsvWineTest, ImportReadsUtf8AndUtf16ByWhatTheFileHolds) {

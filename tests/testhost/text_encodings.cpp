@@ -1,4 +1,4 @@
-#include "testhost/code_page_1252.h"
+#include "testhost/text_encodings.h"
 
 #include "host/unicode_text.h"
 
@@ -40,6 +40,17 @@ std::string DecodeCp1252(std::string_view bytes) {
     AppendUtf8(utf8, byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : byte);
   }
   return utf8;
+}
+
+std::string Utf16FileBytes(const std::u16string& text, bool littleEndian) {
+  std::string bytes;
+  for (char16_t unit : u"\uFEFF" + text) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    bytes += littleEndian ? low : high;
+    bytes += littleEndian ? high : low;
+  }
+  return bytes;
 }
 
 }  // namespace testhost
