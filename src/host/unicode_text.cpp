@@ -71,6 +71,13 @@ bool BeginsUtf8Sequence(std::string_view bytes) {
   return SequenceLength(bytes, &length) == 0 && length > bytes.size();
 }
 
+bool ReadUtf8Character(std::string_view text, char32_t& character, std::size_t& length) {
+  length = text.empty() ? 0 : SequenceLength(text);
+  if (length == 0) return false;
+  character = DecodeSequence(text, length);
+  return true;
+}
+
 void AppendUtf8(std::string& out, char32_t character) {
   if (character < 0x80) {
     out += static_cast<char>(character);
@@ -112,13 +119,13 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   wide.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    const std::size_t length = SequenceLength(utf8.substr(pos));
-    if (length == 0) {
+    char32_t character = 0;
+    std::size_t length = 0;
+    if (!ReadUtf8Character(utf8.substr(pos), character, length)) {
       wide += static_cast<char16_t>(kReplacementCharacter);
       ++pos;
       continue;
     }
-    const char32_t character = DecodeSequence(utf8.substr(pos), length);
     pos += length;
     if (character < 0x10000) {
       wide += static_cast<char16_t>(character);

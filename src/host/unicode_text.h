@@ -20,6 +20,10 @@ inline bool IsValidUtf8(std::string_view bytes) { return ValidUtf8Prefix(bytes) 
 // it, so that bytes still to come may complete it.
 bool BeginsUtf8Sequence(std::string_view bytes);
 
+// The character at the start of `text` and the bytes it takes; false when
+// `text` does not begin with a whole, valid sequence.
+bool ReadUtf8Character(std::string_view text, char32_t& character, std::size_t& length);
+
 void AppendUtf8(std::string& out, char32_t character);
 
 // UTF-16 code units as UTF-8; an unpaired surrogate becomes U+FFFD.

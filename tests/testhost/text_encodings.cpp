@@ -12,22 +12,27 @@ constexpr char16_t kHighControls[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-std::optional<char> ByteFor(char16_t unit) {
-  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<char>(unit);
+std::optional<char> ByteFor(char32_t character) {
+  if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
+    return static_cast<char>(character);
   for (int i = 0; i < 32; ++i)
-    if (kHighControls[i] == unit) return static_cast<char>(0x80 + i);
+    if (kHighControls[i] == character) return static_cast<char>(0x80 + i);
   return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<std::string> EncodeCp1252(std::string_view utf8) {
-  if (!IsValidUtf8(utf8)) return std::nullopt;
   std::string bytes;
-  for (char16_t unit : Utf8ToUtf16(utf8)) {
-    const std::optional<char> byte = ByteFor(unit);  // surrogates have none
+  bytes.reserve(utf8.size());
+  while (!utf8.empty()) {
+    char32_t character = 0;
+    std::size_t length = 0;
+    if (!ReadUtf8Character(utf8, character, length)) return std::nullopt;
+    const std::optional<char> byte = ByteFor(character);
     if (!byte) return std::nullopt;
     bytes += *byte;
+    utf8.remove_prefix(length);
   }
   return bytes;
 }
