@@ -6,47 +6,48 @@
 #include <utility>
 
 #include "csv/text_decoding.h"
-#include "editor/editor_text.h"
 #include "host/globals.h"
-#include "host/host_text.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
+#include "records/StoredText.h"
 #include "shell/dialogs.h"
 #include "shell/files.h"
 #include "shell/shell.h"
 
 namespace {
 
-constexpr const char* kMessageCaption = "&Kestrin Users";
-constexpr const char* kFilterDescription = "Comma Separated Values (*.csv)";
+constexpr const char* kImportFailed = N_("Import process has not completed.");
+constexpr const char* kImportCompleted = N_("Import process has completed.");
+constexpr const char* kExportCompleted = N_("Export process has completed.");
+constexpr const char* kExportFailed = N_("Export process has not completed.");
+
+constexpr const char* kOpenTitle = N_("Open");
+constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
 constexpr const char* kFilterPattern = "*.csv";
 constexpr const char* kDefaultExtension = "csv";
-
-constexpr const char* kImportCompleted = "Import process has completed.";
-constexpr const char* kImportFailed = "Import process has not completed.";
-constexpr const char* kExportCompleted = "Export process has completed.";
-constexpr const char* kExportFailed = "Export process has not completed.";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
 constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-// The caption is the popup's name without its "&", and is not translated.
-void ShowClosingMessage(const char* text) {
-  shell::ShowMessage(TranslateText(text), StripFirstAmpersand(kMessageCaption), shell::kMessageOk);
+void ShowClosingMessage(const char* text, const std::string& caption) {
+  shell::ShowMessage(Translated(text), caption, shell::kMessageOk);
 }
 
 // A file that could not be used: the command's failure, the file and the system's reason.
-void ShowFileFailure(const char* text, const std::string& path, const std::string& reason) {
-  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason,
-                     StripFirstAmpersand(kMessageCaption), shell::kMessageIconError);
+void ShowFileFailure(const char* text, const std::string& path, const std::string& reason,
+                     const std::string& caption) {
+  shell::ShowMessage(Translated(text) + "\n\n" + path + ": " + reason, caption,
+                     shell::kMessageIconError);
 }
 
-void RunImport() {
+}  // namespace
+
+void RunImport(const std::string& caption) {
   ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
-  request.title = TranslateText("Open");
-  request.filterDescription = TranslateText(kFilterDescription);
+  request.title = Translated(kOpenTitle);
+  request.filterDescription = Translated(kFilterDescription);
   request.filterPattern = kFilterPattern;
   request.defaultExtension = kDefaultExtension;
   request.flags =
@@ -57,7 +58,7 @@ void RunImport() {
   std::string reason;
   std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(*path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, *path, reason, caption);
     return;
   }
   FileSource source(*file);
@@ -72,23 +73,25 @@ void RunImport() {
       header = false;
     } else if (!line.empty() && !ImportRecord(line, map)) {
       file.reset();
-      ShowClosingMessage(kImportFailed);
+      ShowClosingMessage(kImportFailed, caption);
       return;
     }
   }
   if (reader.Failed()) {
     file.reset();
-    ShowFileFailure(kImportFailed, *path, source.Reason());
+    ShowFileFailure(kImportFailed, *path, source.Reason(), caption);
     return;
   }
   const bool closed = file->Close(reason);
   file.reset();
   if (!closed) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, *path, reason, caption);
     return;
   }
-  ShowClosingMessage(kImportCompleted);
+  ShowClosingMessage(kImportCompleted, caption);
 }
+
+namespace {
 
 // The new file beside the target: removed again unless it took the target's place.
 class PendingFile {
@@ -179,7 +182,9 @@ bool WriteExportFile(const std::string& target, std::string& reason) {
   return outcome == ExportOutcome::Written;
 }
 
-void RunExport() {
+}  // namespace
+
+void RunExport(const std::string& caption) {
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Save;
   request.title = "Save";
@@ -192,13 +197,24 @@ void RunExport() {
 
   std::string reason;
   if (!WriteExportFile(*path, reason)) {
-    ShowFileFailure(kExportFailed, *path, reason);
+    ShowFileFailure(kExportFailed, *path, reason, caption);
     return;
   }
-  ShowClosingMessage(kExportCompleted);
+  ShowClosingMessage(kExportCompleted, caption);
 }
 
-}  // namespace
+std::string ExportRecord(ContactHandle contact) {
+  ContactDetails details = ReadContactDetails(contact);
+  ColumnValues values;
+  values[Column::FirstName] = std::move(details.first);
+  values[Column::LastName] = std::move(details.last);
+  values[Column::Name] = std::move(details.nick);
+  values[Column::ContactType] = std::to_string(details.contactType);
+  values[Column::Email] = std::move(details.email);
+  values[Column::Mobile] = std::move(details.mobile);
+  values[Column::Homepage] = std::move(details.homepage);
+  return RecordLine(values);
+}
 
 bool ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
@@ -206,16 +222,17 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   std::string first = ColumnValue(fields, map, Column::FirstName);
   std::string last = ColumnValue(fields, map, Column::LastName);
   std::string name = ColumnValue(fields, map, Column::Name);
-  const std::string type = ColumnValue(fields, map, Column::ContactType);
-  const std::string mail = ColumnValue(fields, map, Column::Email);
-  const std::string mobile = ColumnValue(fields, map, Column::Mobile);
-  const std::string web = ColumnValue(fields, map, Column::Homepage);
+  ContactDetails details;
+  details.contactType = ParseInt32(ColumnValue(fields, map, Column::ContactType)).value_or(0);
+  details.email = ColumnValue(fields, map, Column::Email);
+  details.mobile = ColumnValue(fields, map, Column::Mobile);
+  details.homepage = ColumnValue(fields, map, Column::Homepage);
 
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
     if (IsBlank(name)) {
-      shell::ShowMessage(TranslateText("Invalid or empty full user name."), TranslateText("Error"),
-                         shell::kMessageIconError);
+      shell::ShowMessage(Translated(N_("Invalid or empty full user name.")),
+                         Translated(N_("Error")), shell::kMessageIconError);
       return false;
     }
     fullName = name;
@@ -230,31 +247,9 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
 
   const ContactHandle contact = CreateContactEntry(fullName);
   if (contact == 0) return false;
-  WriteSettingString(contact, kModule, "Nick", name);
-  WriteSettingString(contact, kModule, "FirstName", first);
-  WriteSettingString(contact, kModule, "LastName", last);
-  if (!mail.empty()) WriteSettingString(contact, kModule, "e-mail", mail);
-  if (!mobile.empty()) {
-    WriteSettingString(contact, kModule, "Cellular", mobile + " SMS");
-    WriteSettingString(contact, kModule, "AlternativeCellular", mobile);
-  }
-  if (!web.empty()) WriteSettingString(contact, kModule, "Homepage", web);
-  WriteSettingDword(contact, kModule, "ContactType",
-                    static_cast<uint32_t>(ParseInt32(type).value_or(0)));
-  WriteContactStatus(contact);
+  details.nick = std::move(name);
+  details.first = std::move(first);
+  details.last = std::move(last);
+  WriteImportedDetails(contact, details);
   return true;
-}
-
-intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunImport();
-    return 0;
-  });
-}
-
-intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunExport();
-    return 0;
-  });
 }

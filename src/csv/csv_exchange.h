@@ -1,4 +1,4 @@
-// The Import and Export commands of the exchange file.
+// The Import and Export commands of the exchange file, and one record of it.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +9,13 @@
 #include "host/m_globaldefs.h"
 #include "shell/files.h"
 
-intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam);
-intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam);
+// Ask for a file and import from it or export into it; `caption` titles the
+// closing messages.
+void RunImport(const std::string& caption);
+void RunExport(const std::string& caption);
+
+// The data line of a Kestrin user, without its line end.
+std::string ExportRecord(ContactHandle contact);
 
 // Creates one Kestrin user from a data line read under `map`; false when the
 // line cannot be imported (no fields, no name at all, or no contact created).

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "host/host_text.h"
 #include "host/unicode_text.h"
+#include "records/StoredText.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "host/m_globaldefs.h"
 #include "records/INetAuxU.h"
 #include "records/KestrinUserU.h"
+#include "records/StoredText.h"
 #include "shell/win32_module.h"
 #include "shell/win32_text.h"
 
@@ -85,7 +86,7 @@ Control* AddControl(Editor& editor, int left, int top, int width, int height) {
 
 void AddLabel(Editor& editor, int top, const char* text) {
   auto* label = AddControl<TsVCLLabel>(editor, kColumnLeft, top, kColumnWidth, kLabelHeight);
-  label->SetText(TranslateText(text));
+  label->SetText(Translated(text));
   label->Show();
 }
 
@@ -96,7 +97,7 @@ TsVCLEdit* AddField(Editor& editor, int top, const char* text = nullptr) {
   return field;
 }
 
-void AddLine(Editor& editor, int top, int kind) {
+void AddLine(Editor& editor, int top, DWORD kind) {
   auto* line = AddControl<TsVCLLine>(editor, kColumnLeft, top, kColumnWidth, 1);
   line->Kind = kind;
   line->Show();
@@ -104,59 +105,55 @@ void AddLine(Editor& editor, int top, int kind) {
 
 TsVCLButton* AddButton(Editor& editor, int left, const char* text) {
   auto* button = AddControl<TsVCLButton>(editor, left, kButtonTop, kButtonWidth, kButtonHeight);
-  button->SetText(TranslateText(text));
+  button->SetText(Translated(text));
   button->Show();
   return button;
 }
 
 void LoadContact(Editor& editor, ContactHandle contact) {
-  auto text = [contact](const char* setting) {
-    return GetSettingString(contact, kModule, setting, "");
-  };
-  editor.fullName->SetText(JoinFullName(text("FirstName"), text("LastName")));
-  editor.nick->SetText(text("Nick"));
-  const auto type = static_cast<int32_t>(GetSettingDword(contact, kModule, "ContactType", 0));
+  const ContactDetails details = ReadContactDetails(contact);
+  editor.fullName->SetText(JoinFullName(details.first, details.last));
+  editor.nick->SetText(details.nick);
   // A type the list does not know leaves it without a selection.
+  const int32_t type = details.contactType;
   editor.contactType->SetItemIndex(type >= 0 && type < kContactTypeCount ? type : -1);
-  editor.mobile->SetText(text("AlternativeCellular"));
-  editor.email->SetText(text("e-mail"));
-  editor.homepage->SetText(text("Homepage"));
-  const uint32_t address = GetSettingDword(contact, kModule, "RealIP", 0);
-  if (address != 0) editor.address->SetText(ReverseDotted(AddrToDotted(address)));
+  editor.mobile->SetText(details.mobile);
+  editor.email->SetText(details.email);
+  editor.homepage->SetText(details.homepage);
+  if (details.address != 0) editor.address->SetText(ReverseDotted(AddrToDotted(details.address)));
 }
 
 void BuildEditorControls(Editor& editor) {
   int top = 8;
-  AddLabel(editor, top, "&Full Name");
+  AddLabel(editor, top, N_("&Full Name"));
   editor.fullName = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&Nick Name");
+  AddLabel(editor, top, N_("&Nick Name"));
   editor.nick = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "Contact &Type");
+  AddLabel(editor, top, N_("Contact &Type"));
   editor.contactType =
       AddControl<TsVCLComboBox>(editor, kColumnLeft, top + 16, kColumnWidth, kListHeight);
   editor.contactType->Show();
   top += 48;
-  AddLabel(editor, top, "Cellular &Phone");
+  AddLabel(editor, top, N_("Cellular &Phone"));
   editor.mobile = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&E-mail");
+  AddLabel(editor, top, N_("&E-mail"));
   editor.email = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&Home Page");
+  AddLabel(editor, top, N_("&Home Page"));
   editor.homepage = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&IP");
+  AddLabel(editor, top, N_("&IP"));
   editor.address = AddField(editor, top + 16, kNoAddress);
   // An etched separator: a white line under a black one.
-  AddLine(editor, 340, 6);
-  AddLine(editor, 339, 4);
-  editor.ok = AddButton(editor, 36, "&OK");
-  editor.close = AddButton(editor, 132, "Close");
+  AddLine(editor, 340, SS_WHITERECT);
+  AddLine(editor, 339, SS_BLACKRECT);
+  editor.ok = AddButton(editor, 36, N_("&OK"));
+  editor.close = AddButton(editor, 132, N_("Close"));
 
-  for (const char* caption : kContactTypeCaptions)
-    editor.contactType->AddItem(TranslateText(caption));
+  for (const char* caption : kContactTypeCaptions) editor.contactType->AddItem(Translated(caption));
   // A new user keeps the texts the fields were made with.
   if (EditedContact == 0)
     editor.contactType->SetItemIndex(0);
@@ -190,8 +187,8 @@ void StorePositionAndClose(Editor& editor) {
 }
 
 void ShowBlankNameMessage(Editor& editor) {
-  const std::string text = TranslateText("Invalid or empty full user name.");
-  const std::string caption = TranslateText("Error");
+  const std::string text = Translated(N_("Invalid or empty full user name."));
+  const std::string caption = Translated(N_("Error"));
   MessageBoxW(editor.window, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONERROR);
   // Back to the field that needs a name, its text selected for typing anew.
   editor.lastFocus = editor.fullName->Handle;
@@ -397,7 +394,7 @@ void RunMessageLoop(Editor& editor) {
 
 void RunEditor() {
   ReadStoredPosition();
-  const std::string caption = TranslateText(EditorCaption.c_str());
+  const std::string caption = Translated(EditorCaption.c_str());
   const EditorWindowClass windowClass(caption);
   Editor editor;
   const CurrentEditorScope current(editor);

@@ -16,7 +16,7 @@ extern std::atomic<uint32_t> CurrentStatus;
 extern bool EditorOpen;
 extern HostHandle PreBuildHook;
 extern HostHandle EditMenuItem;
-// The highest "UserID" handed out so far.
+// The highest number a Kestrin user was given so far.
 extern int32_t LastUserID;
 // Sequence number of the next accepted message; sends may come from several
 // threads at once, and each must get its own number.

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "host/globals.h"
-#include "host/host_text.h"
 #include "host/unicode_text.h"
 
 intptr_t CallHostService(const char* name, WParam wParam, LParam lParam) {
@@ -86,25 +85,26 @@ class HostVariant {
   bool filled_ = false;
 };
 
-// A text answer as UTF-8; false when the value is no text.
-bool TextOfVariant(const DBVARIANT& value, std::string& text) {
+// A text answer: 8-bit text as it is, UTF-8 and wide text as UTF-8;
+// std::nullopt when the value is no text.
+std::optional<HostText> TextOfVariant(const DBVARIANT& value) {
   const char* bytes = value.text.pszVal;
-  if (bytes == nullptr) return false;
+  if (bytes == nullptr) return std::nullopt;
   switch (value.type) {
-    case DBVT_UTF8: text = bytes; return true;
-    case DBVT_ASCIIZ: text = FromCodePage(bytes); return true;
+    case DBVT_UTF8:
+    case DBVT_ASCIIZ: return HostText{value.type, bytes};
     case DBVT_WCHAR: {
       // Two-byte units of UTF-16; not the native wchar_t, which may be wider.
       const auto* units = reinterpret_cast<const char16_t*>(bytes);
       std::size_t length = 0;
       while (units[length] != 0) ++length;
-      AppendUtf16AsUtf8(units, length, text);
-      return true;
+      HostText text{DBVT_UTF8, std::string()};
+      AppendUtf16AsUtf8(units, length, text.text);
+      return text;
     }
-    default: return false;
+    default: return std::nullopt;
   }
 }
-
 void WriteSetting(ContactHandle contact, const char* module, const char* setting,
                   const DBVARIANT& value) {
   DBCONTACTWRITESETTING request{module, setting, value};
@@ -125,8 +125,8 @@ uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* 
   return ReadNumber(contact, module, setting, number) ? number : fallback;
 }
 
-std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
-                             const std::string& fallback) {
+std::optional<HostText> GetSettingText(ContactHandle contact, const char* module,
+                                       const char* setting) {
   HostVariant value;
   value.get().type = DBVT_UTF8;
   DBCONTACTGETSETTING request{module, setting, &value.get()};
@@ -135,15 +135,13 @@ std::string GetSettingString(ContactHandle contact, const char* module, const ch
   // A host without the typed read answers through the plain one, in 8-bit or
   // wide text; either is taken, so nothing stored is lost.
   if (result == CALLSERVICE_NOTFOUND) {
-    if (!ReadSetting(contact, module, setting, value.get())) return fallback;
+    if (!ReadSetting(contact, module, setting, value.get())) return std::nullopt;
   } else if (result != 0) {
-    return fallback;
+    return std::nullopt;
   }
   value.Filled();
-  std::string text;
-  return TextOfVariant(value.get(), text) ? text : fallback;
+  return TextOfVariant(value.get());
 }
-
 void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value) {
   DBVARIANT variant{};
@@ -160,33 +158,25 @@ void WriteSettingDword(ContactHandle contact, const char* module, const char* se
   WriteSetting(contact, module, setting, variant);
 }
 
-void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
-                        const std::string& value) {
-  // What the code page holds stays 8-bit text, byte for byte what other
-  // plug-ins and earlier versions read; anything else is stored as UTF-8.
-  const bool ascii = IsAscii(value);
-  const std::optional<std::string> bytes = ascii ? std::nullopt : ToCodePage(value);
+void WriteSettingText(ContactHandle contact, const char* module, const char* setting,
+                      const HostText& value) {
   DBVARIANT variant{};
-  variant.type = ascii || bytes ? DBVT_ASCIIZ : DBVT_UTF8;
+  variant.type = value.type;
   // The host only reads the text during the call.
-  variant.text.pszVal = const_cast<char*>(bytes ? bytes->c_str() : value.c_str());
+  variant.text.pszVal = const_cast<char*>(value.text.c_str());
   WriteSetting(contact, module, setting, variant);
 }
-
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting) {
   DBCONTACTGETSETTING request{module, setting, nullptr};
   CallHostService("DB/Contact/DeleteSetting", contact, reinterpret_cast<LParam>(&request));
 }
 
-std::string TranslateHostText(const char* text) {
+std::string TranslateText(const char* text) {
   const intptr_t translated =
       CallHostService("LangPack/TranslateString", 0, reinterpret_cast<LParam>(text));
   if (translated == 0 || translated == CALLSERVICE_NOTFOUND) return text;
   return reinterpret_cast<const char*>(translated);
 }
-
-// The host's 8-bit answer is in the code page.
-std::string TranslateText(const char* text) { return FromCodePage(TranslateHostText(text)); }
 
 void BroadcastAck(const char* module, ContactHandle contact, int type, int result,
                   HostHandle process, LParam extra) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #if defined(_WIN32)
@@ -224,25 +225,33 @@ uint16_t GetSettingWord(ContactHandle contact, const char* module, const char* s
                         uint16_t fallback);
 uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* setting,
                          uint32_t fallback);
-// Text settings are UTF-8 here. Read: a copy of the text, asked of the host
-// as UTF-8 (8-bit and wide answers are converted); the host's own storage is
-// handed back before returning. Write: 8-bit text when the system code page
-// represents the text exactly, otherwise UTF-8.
-std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
-                             const std::string& fallback);
+// A text setting as the host holds it: 8-bit text in the system's code page
+// (DBVT_ASCIIZ) or UTF-8 (DBVT_UTF8). Which to write, and the conversions, are
+// the records' storage rule (records/StoredText.h).
+struct HostText {
+  uint8_t type = DBVT_ASCIIZ;
+  std::string text;
+};
+// Asks the host for UTF-8 ("DB/Contact/GetSettingStr"); a host without that
+// service is asked the plain way, and a wide answer becomes UTF-8. A copy: the
+// host's own storage is handed back before returning. std::nullopt when the
+// setting is missing or holds no text.
+std::optional<HostText> GetSettingText(ContactHandle contact, const char* module,
+                                       const char* setting);
 void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value);
 void WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
                        uint32_t value);
-void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
-                        const std::string& value);
+void WriteSettingText(ContactHandle contact, const char* module, const char* setting,
+                      const HostText& value);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
-// The host's translation of `text`, copied and converted to UTF-8.
+// The host's translation of `text`, copied: 8-bit text in the code page.
+// Every literal that can reach it is written N_("...") where it stands: the
+// mark changes nothing, and scripts/gen-langpack.py collects the marked texts
+// into the translation template.
 std::string TranslateText(const char* text);
-// The same in the host's own 8-bit text, for texts handed back to the host
-// (menu item names).
-std::string TranslateHostText(const char* text);
+#define N_(text) text
 
 void BroadcastAck(const char* module, ContactHandle contact, int type, int result,
                   HostHandle process, LParam extra);

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "csv/csv_exchange.h"
 #include "csv/text_decoding.h"
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
 #include "testhost/text_encodings.h"

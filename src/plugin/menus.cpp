@@ -1,18 +1,17 @@
-#include "host/menus.h"
+#include "plugin/menus.h"
 
 #include <string>
 
 #include "csv/csv_exchange.h"
-#include "editor/editor_text.h"
 #include "editor/editor_window.h"
 #include "host/globals.h"
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 #include "records/KestrinUserU.h"
 #include "shell/shell.h"
 
 namespace {
 
-constexpr const char* kPopupName = "&Kestrin Users";
+constexpr const char* kPopupName = N_("&Kestrin Users");
 constexpr int kPopupPosition = 1000010000;
 
 struct MainMenuEntry {
@@ -24,13 +23,13 @@ struct MainMenuEntry {
 
 // Created in this order; the host sorts them by position into Add, Import, Export.
 constexpr MainMenuEntry kMainMenu[] = {
-    {"&Add Kestrin User", 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
-    {"&Export Kestrin Users", 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
-    {"&Import Kestrin Users", 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
+    {N_("&Add Kestrin User"), 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
+    {N_("&Export Kestrin Users"), 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
+    {N_("&Import Kestrin Users"), 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
 };
 
 void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
-  const std::string name = TranslateHostText(entry.name);
+  const std::string name = TranslateText(entry.name);
   CLISTMENUITEM item{};
   item.cbSize = sizeof(CLISTMENUITEM);
   item.pszName = name.c_str();
@@ -43,7 +42,7 @@ void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
 }
 
 HostHandle AddEditMenuItem() {
-  const std::string name = TranslateHostText("&Edit Kestrin User");
+  const std::string name = TranslateText(N_("&Edit Kestrin User"));
   CLISTMENUITEM item{};
   item.cbSize = sizeof(CLISTMENUITEM);
   item.pszName = name.c_str();
@@ -55,15 +54,26 @@ HostHandle AddEditMenuItem() {
   return handle == CALLSERVICE_NOTFOUND ? 0 : static_cast<HostHandle>(handle);
 }
 
+// The import and export messages are titled with the popup's name without its
+// "&", not translated.
+std::string ExchangeCaption() { return StripFirstAmpersand(kPopupName); }
+
 }  // namespace
+
+std::string StripFirstAmpersand(const std::string& text) {
+  std::string result = text;
+  const std::size_t ampersand = result.find('&');
+  if (ampersand != std::string::npos) result.erase(ampersand, 1);
+  return result;
+}
 
 intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam) {
   return GuardedHandler([] {
     CreateHostService("mKestrinUser/Add", AddCommand);
     CreateHostService("mKestrinUser/Edit", EditCommand);
-    CreateHostService("mKestrinUser/Import", ImportContacts);
-    CreateHostService("mKestrinUser/Export", ExportContacts);
-    const std::string popupName = TranslateHostText(kPopupName);
+    CreateHostService("mKestrinUser/Import", ImportCommand);
+    CreateHostService("mKestrinUser/Export", ExportCommand);
+    const std::string popupName = TranslateText(kPopupName);
     for (const MainMenuEntry& entry : kMainMenu) AddMainMenuItem(entry, popupName);
     EditMenuItem = AddEditMenuItem();
     NumberContacts();
@@ -86,7 +96,8 @@ intptr_t MIRANDA_CDECL OnPreBuildContactMenu(WParam contact, LParam) {
 void OpenEditor(ContactHandle contact) {
   if (EditorOpen) return;
   EditedContact = contact;
-  EditorCaption = StripFirstAmpersand(contact == 0 ? "&Add Kestrin User" : "&Edit Kestrin User");
+  // The menu item's name without its "&".
+  EditorCaption = contact == 0 ? N_("Add Kestrin User") : N_("Edit Kestrin User");
   EditorOpen = true;
   RunEditorWindow();
 }
@@ -101,6 +112,20 @@ intptr_t MIRANDA_CDECL AddCommand(WParam, LParam) {
 intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam) {
   return GuardedHandler([contact] {
     OpenEditor(static_cast<ContactHandle>(contact));
+    return 0;
+  });
+}
+
+intptr_t MIRANDA_CDECL ImportCommand(WParam, LParam) {
+  return GuardedHandler([] {
+    RunImport(ExchangeCaption());
+    return 0;
+  });
+}
+
+intptr_t MIRANDA_CDECL ExportCommand(WParam, LParam) {
+  return GuardedHandler([] {
+    RunExport(ExchangeCaption());
     return 0;
   });
 }

@@ -1,8 +1,13 @@
-// The protocol services the host calls on "mKestrinUser", and the walk that
-// numbers every Kestrin user.
+// The protocol services the host calls on "mKestrinUser".
 #pragma once
 
 #include "host/m_globaldefs.h"
+
+// <windows.h> makes LoadIcon a macro: included before this header, it would
+// silently rename the handler below to LoadIconA.
+#ifdef LoadIcon
+#error "plugin/protocol.h and <windows.h> in one file: LoadIcon would become LoadIconA"
+#endif
 
 intptr_t MIRANDA_CDECL GetCaps(WParam selector, LParam);
 intptr_t MIRANDA_CDECL GetName(WParam bufferSize, LParam buffer);
@@ -11,7 +16,4 @@ intptr_t MIRANDA_CDECL GetStatus(WParam, LParam);
 intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam);
 intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccs);
 
-void NumberContacts();
-
-inline constexpr const char* kUniqueIdSetting = "UserID";
 inline constexpr const char* kProtocolName = "KestrinUser";
