@@ -57,32 +57,27 @@ constexpr const char* kNamesTitle[] = {"ASCII names", "code-page names", "names 
 
 void AddUsers(testhost::TestHost& host, std::size_t users, Names names) {
   for (std::size_t i = 0; i < users; ++i) {
-    const ContactHandle contact = host.AddKestrinContact();
     const std::string n = std::to_string(i);
-    switch (names) {
-      case Names::Ascii:
-        host.SetString(contact, kModule, "FirstName", "First" + n);
-        host.SetString(contact, kModule, "LastName", "Lastname" + n);
-        break;
-      case Names::CodePage:  // Jürgen Müller
-        host.SetString(contact, kModule, "FirstName", "J\xFCrgen" + n);
-        host.SetString(contact, kModule, "LastName", "M\xFCller" + n);
-        break;
-      case Names::Outside:  // Greek
-        host.SetUtf8(contact, kModule, "FirstName", "\xCE\x9D\xCE\xAF\xCE\xBA\xCE\xBF\xCF\x82" + n);
-        host.SetUtf8(contact, kModule, "LastName",
-                     "\xCE\xA0\xCE\xB1\xCF\x80\xCE\xB1\xCE\xB4\xCF\x8C\xCF\x80\xCE\xBF\xCF\x85\xCE"
-                     "\xBB\xCE\xBF\xCF\x82" +
-                         n);
-        break;
+    ContactDetails user;
+    user.nick = (i % 10 == 0 ? "semi;colon " : "Nick ") + n;
+    user.first = "First" + n;
+    user.last = "Lastname" + n;
+    if (names == Names::CodePage) {  // Jürgen Müller
+      user.first = "J\xFCrgen" + n;
+      user.last = "M\xFCller" + n;
     }
-    host.SetString(contact, kModule, "Nick", "Nick " + n);
-    host.SetDword(contact, kModule, "ContactType", static_cast<uint32_t>(i % 6));
-    host.SetString(contact, kModule, "e-mail", "user" + n + "@example.com");
-    host.SetString(contact, kModule, "AlternativeCellular", "+49 171 " + n);
-    host.SetString(contact, kModule, "Cellular", "+49 171 " + n + " SMS");
-    if (i % 3 == 0) host.SetString(contact, kModule, "Homepage", "http://example.com/~u" + n);
-    if (i % 10 == 0) host.SetString(contact, kModule, "Nick", "semi;colon " + n);
+    user.contactType = static_cast<int32_t>(i % 6);
+    user.email = "user" + n + "@example.com";
+    if (i % 3 == 0) user.homepage = "http://example.com/~u" + n;
+    user.mobile = "+49 171 " + n;
+    const ContactHandle contact = host.AddKestrinUser(user);
+    if (names == Names::Outside) {  // Greek
+      host.SetUtf8(contact, kModule, "FirstName", "\xCE\x9D\xCE\xAF\xCE\xBA\xCE\xBF\xCF\x82" + n);
+      host.SetUtf8(contact, kModule, "LastName",
+                   "\xCE\xA0\xCE\xB1\xCF\x80\xCE\xB1\xCE\xB4\xCF\x8C\xCF\x80\xCE\xBF\xCF\x85\xCE"
+                   "\xBB\xCE\xBF\xCF\x82" +
+                       n);
+    }
     if (i % 50 == 0) host.AddForeignContact("ICQ");
   }
 }
