@@ -230,7 +230,7 @@ TEST_F(CsvWineTest, ImportReadsUtf8AndUtf16ByWhatTheFileHolds) {
 }
 
 TEST_F(CsvWineTest, ExportIsUtf8WithItsMarkOnlyWhenTheCodePageCannotHoldAName) {
-  AddUser("J\xFCrgen", "M\xFCller", "J\xFCrgen M\xFCller", 1);
+  host.AddKestrinUser({"J\xFCrgen M\xFCller", "J\xFCrgen", "M\xFCller", 1, "", "", ""});
   const std::string target = folder.File("names.csv");
   ASSERT_EQ(Export({target}).boxes.size(), 1u);
   EXPECT_EQ(ReadWholeFile(target), kHeader + "J\xFCrgen;M\xFCller;J\xFCrgen M\xFCller;1;;;\r\n");
