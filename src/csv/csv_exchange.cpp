@@ -1,14 +1,17 @@
 #include "csv/csv_exchange.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "csv/csv_dialect.h"
+#include "csv/text_decoding.h"
 #include "csv/vcard.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
+#include "records/StoredText.h"
 #include "shell/dialogs.h"
 #include "shell/files.h"
 #include "shell/shell.h"
@@ -35,15 +38,16 @@ constexpr const char* kUnknownKind =
 constexpr const char* kUnclosedQuote = N_("Line %u: a quoted value is not closed.");
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
+constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 void ShowClosingMessage(const char* text, const std::string& caption) {
-  shell::ShowMessage(TranslateText(text), caption, shell::kMessageOk);
+  shell::ShowMessage(Translated(text), caption, shell::kMessageOk);
 }
 
 // A file that could not be used: the command's failure, the file and the system's reason.
 void ShowFileFailure(const char* text, const std::string& path, const std::string& reason,
                      const std::string& caption) {
-  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason, caption,
+  shell::ShowMessage(Translated(text) + "\n\n" + path + ": " + reason, caption,
                      shell::kMessageIconError);
 }
 
@@ -86,7 +90,7 @@ ImportOutcome ImportCsv(LineStream& lines, std::size_t& failedLine) {
 }
 
 std::string UnclosedQuoteText(std::size_t line) {
-  std::string text = TranslateText(kUnclosedQuote);
+  std::string text = Translated(kUnclosedQuote);
   const std::size_t mark = text.find("%u");
   if (mark != std::string::npos) text.replace(mark, 2, std::to_string(line));
   return text;
@@ -97,10 +101,10 @@ std::string UnclosedQuoteText(std::size_t line) {
 void RunImport(const std::string& caption) {
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
-  request.title = TranslateText(kOpenTitle);
-  request.filters = {{TranslateText(kFilterDescription), kFilterPattern},
-                     {TranslateText(kVCardFilterDescription), kVCardFilterPattern},
-                     {TranslateText(kAllFilesDescription), kAllFilesPattern}};
+  request.title = Translated(kOpenTitle);
+  request.filters = {{Translated(kFilterDescription), kFilterPattern},
+                     {Translated(kVCardFilterDescription), kVCardFilterPattern},
+                     {Translated(kAllFilesDescription), kAllFilesPattern}};
   request.defaultExtension = kDefaultExtension;
   request.flags =
       shell::kDialogHideReadOnly | shell::kDialogPathMustExist | shell::kDialogFileMustExist;
@@ -115,7 +119,8 @@ void RunImport(const std::string& caption) {
     return;
   }
   FileSource source(*file);
-  LineReader reader(source);
+  DecodingSource text(source);
+  LineReader reader(text);
   LineStream lines(reader);
   // The content decides the kind of file, whatever its name.
   std::size_t failedLine = 0;
@@ -134,7 +139,7 @@ void RunImport(const std::string& caption) {
       return;
     case ImportOutcome::UnknownKind:
       file.reset();
-      ShowFileFailure(kImportFailed, path, TranslateText(kUnknownKind), caption);
+      ShowFileFailure(kImportFailed, path, Translated(kUnknownKind), caption);
       return;
     case ImportOutcome::UnclosedQuote:
       file.reset();
@@ -217,20 +222,51 @@ VCardContact ReadVCardContact(ContactHandle contact) {
 
 enum class ExportFormat { Csv, VCard };
 
+enum class ExportOutcome { Written, NeedsUtf8, Failed };
+
 // Writes every Kestrin user into a new file and only then replaces `target`
-// with it, so that a failure leaves an existing file as it was.
-bool WriteExportFile(const std::string& target, ExportFormat format, std::string& reason) {
+// with it, so that a failure leaves an existing file as it was. A CSV file in
+// the code page is what it always was; the first value the code page cannot
+// represent abandons it (NeedsUtf8), and the export is written again as UTF-8
+// with a byte-order mark. A second walk costs less than holding the whole
+// file in memory, and most exports never need it. A vCard file is UTF-8.
+ExportOutcome WriteExportFile(const std::string& target, ExportFormat format, bool utf8,
+                              std::string& reason) {
   std::string created;
   std::unique_ptr<shell::WritableFile> file = shell::CreateBeside(target, created, reason);
-  if (!file) return false;
+  if (!file) return ExportOutcome::Failed;
   PendingFile pending(std::move(file), created);
-  if (format == ExportFormat::Csv) pending.Append(std::string(kHeaderLine) + kLineEnd);
-  ForEachContact([&pending, format](ContactHandle contact) {
-    if (pending.Failed() || !IsOwnContact(contact)) return;
-    pending.Append(format == ExportFormat::Csv ? ExportRecord(contact) + kLineEnd
-                                               : WriteVCard(ReadVCardContact(contact)));
+  if (format == ExportFormat::VCard) {
+    ForEachContact([&pending](ContactHandle contact) {
+      if (!pending.Failed() && IsOwnContact(contact))
+        pending.Append(WriteVCard(ReadVCardContact(contact)));
+    });
+    return pending.PlaceAt(target, reason) ? ExportOutcome::Written : ExportOutcome::Failed;
+  }
+  if (utf8) pending.Append(kUtf8ByteOrderMark);
+  pending.Append(std::string(kHeaderLine) + kLineEnd);
+  bool representable = true;
+  ForEachContact([&](ContactHandle contact) {
+    if (pending.Failed() || !representable || !IsOwnContact(contact)) return;
+    std::string line = ExportRecord(contact) + kLineEnd;
+    if (utf8) {
+      pending.Append(line);
+      return;
+    }
+    const std::optional<std::string> bytes = ToCodePage(line);
+    if (bytes)
+      pending.Append(*bytes);
+    else
+      representable = false;
   });
-  return pending.PlaceAt(target, reason);
+  if (!representable) return ExportOutcome::NeedsUtf8;
+  return pending.PlaceAt(target, reason) ? ExportOutcome::Written : ExportOutcome::Failed;
+}
+
+bool WriteExportFile(const std::string& target, ExportFormat format, std::string& reason) {
+  ExportOutcome outcome = WriteExportFile(target, format, false, reason);
+  if (outcome == ExportOutcome::NeedsUtf8) outcome = WriteExportFile(target, format, true, reason);
+  return outcome == ExportOutcome::Written;
 }
 
 }  // namespace
@@ -285,8 +321,8 @@ bool ImportRecord(const ImportValues& values) {
     // An address book's display name, else the nickname, stands for the full name.
     const std::string& given = IsBlank(values.fullName) ? name : values.fullName;
     if (IsBlank(given)) {
-      shell::ShowMessage(TranslateText(N_("Invalid or empty full user name.")),
-                         TranslateText(N_("Error")), shell::kMessageIconError);
+      shell::ShowMessage(Translated(N_("Invalid or empty full user name.")),
+                         Translated(N_("Error")), shell::kMessageIconError);
       return false;
     }
     fullName = given;

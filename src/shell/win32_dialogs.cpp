@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "shell/dialogs.h"
+#include "shell/win32_text.h"
 
 static_assert(shell::kDialogHideReadOnly == OFN_HIDEREADONLY, "OFN_HIDEREADONLY");
 static_assert(shell::kDialogOverwritePrompt == OFN_OVERWRITEPROMPT, "OFN_OVERWRITEPROMPT");
@@ -14,30 +15,32 @@ namespace shell {
 
 std::optional<FileChoice> AskFileName(const FileDialogRequest& request) {
   // Description, NUL, pattern, NUL for each entry, and the closing NUL.
-  std::string filter;
+  std::wstring filter;
   for (const FileFilter& entry : request.filters) {
-    filter += entry.description;
-    filter += '\0';
-    filter += entry.pattern;
-    filter += '\0';
+    filter += Widen(entry.description);
+    filter += L'\0';
+    filter += Widen(entry.pattern);
+    filter += L'\0';
   }
-  filter += '\0';
-  char fileName[kFileNameRoom] = {};
+  filter += L'\0';
+  const std::wstring title = Widen(request.title);
+  const std::wstring extension = Widen(request.defaultExtension);
+  wchar_t fileName[kFileNameRoom] = {};
 
-  OPENFILENAMEA dialog{};
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = nullptr;
   dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = fileName;
   dialog.nMaxFile = static_cast<DWORD>(kFileNameRoom);
-  dialog.lpstrTitle = request.title.c_str();
-  dialog.lpstrDefExt = request.defaultExtension.c_str();
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = extension.c_str();
   dialog.Flags = request.flags;
   const BOOL chosen =
-      request.kind == FileDialogKind::Open ? GetOpenFileNameA(&dialog) : GetSaveFileNameA(&dialog);
+      request.kind == FileDialogKind::Open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
   if (!chosen) return std::nullopt;
-  FileChoice choice{std::string(fileName), 0};
+  FileChoice choice{Narrow(fileName, lstrlenW(fileName)), 0};
   if (dialog.nFilterIndex >= 1 && dialog.nFilterIndex <= request.filters.size())
     choice.filter = dialog.nFilterIndex - 1;
   return choice;
