@@ -51,6 +51,7 @@ struct TestHost::State {
   Contact moduleLevel;  // contact 0
   ContactHandle nextContact = kFirstContact;
   bool failContactAdd = false;
+  std::function<void()> onContactAdd;
 
   std::map<std::string, ServiceHandler> hostServices;
   std::map<std::string, ServiceHandler> pluginServices;
@@ -314,8 +315,14 @@ intptr_t MIRANDA_CDECL DbFindNext(WParam contact, LParam) {
 }
 
 intptr_t MIRANDA_CDECL DbAdd(WParam, LParam) {
-  std::lock_guard<std::recursive_mutex> lock(S().mutex);
-  if (S().failContactAdd) return 0;
+  std::function<void()> action;
+  {
+    std::lock_guard<std::recursive_mutex> lock(S().mutex);
+    if (S().failContactAdd) return 0;
+    action = S().onContactAdd;
+  }
+  // Outside the lock: the action may call back into the plug-in.
+  if (action) action();
   return static_cast<intptr_t>(TestHost::Instance().AddContact());
 }
 
@@ -475,6 +482,7 @@ void TestHost::Reset() {
   s.moduleLevel = Contact{};
   s.nextContact = kFirstContact;
   s.failContactAdd = false;
+  s.onContactAdd = nullptr;
   s.pluginServices.clear();
   s.pluginServiceOrder.clear();
   s.hooks.clear();
@@ -669,6 +677,11 @@ void TestHost::ClearWrites() {
 void TestHost::SetFailContactAdd(bool fail) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->failContactAdd = fail;
+}
+
+void TestHost::OnContactAdd(std::function<void()> action) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->onContactAdd = std::move(action);
 }
 
 void TestHost::DropHostService(const std::string& name) {

@@ -145,6 +145,8 @@ class TestHost {
   void ClearWrites();
   // Makes "DB/Contact/Add" answer 0 while set.
   void SetFailContactAdd(bool fail);
+  // Runs `action` inside every "DB/Contact/Add", as another plug-in's hook may.
+  void OnContactAdd(std::function<void()> action);
   // Removes one of the host's own services, as an older host lacks it.
   void DropHostService(const std::string& name);
   // Protocols the host knows besides those registered with "Proto/RegisterModule".
