@@ -80,8 +80,7 @@ void RunImport(const std::string& caption) {
   ImportFile(*path, caption, progress);
 }
 
-void ImportFile(const std::string& path, const std::string& caption,
-                ProgressObserver& progress) {
+void ImportFile(const std::string& path, const std::string& caption, ProgressObserver& progress) {
   std::string reason;
   std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(path, reason);
   if (!file) {
@@ -229,21 +228,14 @@ void RunExport(const std::string& caption) {
   ExportFile(*path, caption, progress);
 }
 
-void ExportFile(const std::string& path, const std::string& caption,
-                ProgressObserver& progress) {
+void ExportFile(const std::string& path, const std::string& caption, ProgressObserver& progress) {
   std::string reason;
   const ExportEnd end = WriteExportFile(path, progress, reason);
   progress.Finished();
   switch (end) {
-    case ExportEnd::Written:
-      ShowClosingMessage(kExportCompleted, caption);
-      break;
-    case ExportEnd::Failed:
-      ShowFileFailure(kExportFailed, path, reason, caption);
-      break;
-    case ExportEnd::Cancelled:
-      ShowClosingMessage(kExportCancelled, caption);
-      break;
+    case ExportEnd::Written: ShowClosingMessage(kExportCompleted, caption); break;
+    case ExportEnd::Failed: ShowFileFailure(kExportFailed, path, reason, caption); break;
+    case ExportEnd::Cancelled: ShowClosingMessage(kExportCancelled, caption); break;
   }
 }
 

@@ -208,8 +208,7 @@ void WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
   WriteContactStatus(contact);
 }
 
-ContactHandle CreateImportedContact(const std::string& displayName,
-                                    const ContactDetails& details) {
+ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details) {
   const ContactHandle contact = AddContact();
   if (contact == 0) return 0;
   WriteNames(contact, details);

@@ -71,8 +71,7 @@ void WriteContactDetails(ContactHandle contact, const ContactDetails& details);
 // its status pair, the settings of CreateContactEntry, and "Protocol"/"p"
 // last, so that the contact list takes in a finished contact once instead of
 // following every setting. 0 when the host created no contact.
-ContactHandle CreateImportedContact(const std::string& displayName,
-                                    const ContactDetails& details);
+ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details);
 // The status pair under the protocol's current status.
 void WriteContactStatus(ContactHandle contact);
 // The status the contact shows under `protocolStatus`.

@@ -50,7 +50,7 @@ class Win32ProgressWindow final : public shell::ProgressWindow {
 
   HINSTANCE module_ = CodeModule();
   ATOM class_ = 0;
-  HWND owner_;           // not owned; disabled while this window lives
+  HWND owner_;  // not owned; disabled while this window lives
   bool ownerDisabled_ = false;
   HWND window_ = nullptr;
   HWND status_ = nullptr;
@@ -88,8 +88,8 @@ Win32ProgressWindow::Win32ProgressWindow(HWND owner, const shell::ProgressTexts&
   if (window_ == nullptr) return;
 
   const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));  // shared
-  status_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                            kMargin, kMargin, kClientWidth - 2 * kMargin, kLineHeight, window_,
+  status_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kMargin,
+                            kMargin, kClientWidth - 2 * kMargin, kLineHeight, window_,
                             reinterpret_cast<HMENU>(kStatusId), module_, nullptr);
   const HWND cancel = CreateWindowExA(
       0, "BUTTON", texts.cancel.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
@@ -173,16 +173,15 @@ LRESULT Win32ProgressWindow::Handle(HWND window, UINT message, WPARAM wParam, LP
       if (window_ == nullptr) break;  // not created yet
       OnPaint();
       return 0;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<Win32ProgressWindow*>(
-        reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* self =
+        static_cast<Win32ProgressWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   auto* self = reinterpret_cast<Win32ProgressWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
