@@ -17,6 +17,7 @@ constexpr int kBarTop = kMargin + kLineHeight + 8;
 constexpr int kBarHeight = 14;
 constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 24;
+constexpr DWORD kRedrawMs = 250;
 
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -56,6 +57,8 @@ class Win32ProgressWindow final : public shell::ProgressWindow {
   HWND status_ = nullptr;
   std::string shownStatus_;
   int permille_ = 0;
+  bool drawn_ = false;
+  DWORD drawnAt_ = 0;
   bool cancelled_ = false;
 };
 
@@ -115,14 +118,21 @@ Win32ProgressWindow::~Win32ProgressWindow() {
 }
 
 void Win32ProgressWindow::Show(const std::string& status, int permille) {
-  if (status != shownStatus_) {
-    shownStatus_ = status;
-    SetWindowTextA(status_, status.c_str());
-  }
-  if (permille != permille_) {
-    permille_ = permille;
-    const RECT bar = BarRect();
-    InvalidateRect(window_, &bar, FALSE);
+  // Drawing costs more than the work between two calls is worth: the figures
+  // change a few times a second, the messages are handled at every call.
+  const DWORD now = GetTickCount();
+  if (!drawn_ || now - drawnAt_ >= kRedrawMs) {
+    drawn_ = true;
+    drawnAt_ = now;
+    if (status != shownStatus_) {
+      shownStatus_ = status;
+      SetWindowTextA(status_, status.c_str());
+    }
+    if (permille != permille_) {
+      permille_ = permille;
+      const RECT bar = BarRect();
+      InvalidateRect(window_, &bar, FALSE);
+    }
   }
   PumpMessages();
 }
