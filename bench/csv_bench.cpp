@@ -50,17 +50,16 @@ void StartPlugin(testhost::TestHost& host) {
 
 void AddUsers(testhost::TestHost& host, std::size_t users) {
   for (std::size_t i = 0; i < users; ++i) {
-    const ContactHandle contact = host.AddKestrinContact();
     const std::string n = std::to_string(i);
-    host.SetString(contact, kModule, "FirstName", "First" + n);
-    host.SetString(contact, kModule, "LastName", "Lastname" + n);
-    host.SetString(contact, kModule, "Nick", "Nick " + n);
-    host.SetDword(contact, kModule, "ContactType", static_cast<uint32_t>(i % 6));
-    host.SetString(contact, kModule, "e-mail", "user" + n + "@example.com");
-    host.SetString(contact, kModule, "AlternativeCellular", "+49 171 " + n);
-    host.SetString(contact, kModule, "Cellular", "+49 171 " + n + " SMS");
-    if (i % 3 == 0) host.SetString(contact, kModule, "Homepage", "http://example.com/~u" + n);
-    if (i % 10 == 0) host.SetString(contact, kModule, "Nick", "semi;colon " + n);
+    ContactDetails user;
+    user.nick = (i % 10 == 0 ? "semi;colon " : "Nick ") + n;
+    user.first = "First" + n;
+    user.last = "Lastname" + n;
+    user.contactType = static_cast<int32_t>(i % 6);
+    user.email = "user" + n + "@example.com";
+    if (i % 3 == 0) user.homepage = "http://example.com/~u" + n;
+    user.mobile = "+49 171 " + n;
+    host.AddKestrinUser(user);
     if (i % 50 == 0) host.AddForeignContact("ICQ");
   }
 }

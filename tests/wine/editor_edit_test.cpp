@@ -17,17 +17,10 @@ class EditContactTest : public EditorTest {
  protected:
   void SetUp() override {
     EditorTest::SetUp();
-    contact = host.AddKestrinContact();
-    host.SetDword(contact, "mKestrinUser", "UserID", 4);
+    contact = host.AddKestrinUser({"Annie", "Anna", "", 3, "anna@example.org",
+                                   "http://anna.example.org", "0171 555", 0xC0A80001u},
+                                  4);
     host.SetString(contact, "CList", "MyHandle", "Anna as listed");
-    host.SetString(contact, "mKestrinUser", "FirstName", "Anna");
-    host.SetString(contact, "mKestrinUser", "Nick", "Annie");
-    host.SetDword(contact, "mKestrinUser", "ContactType", 3);
-    host.SetString(contact, "mKestrinUser", "e-mail", "anna@example.org");
-    host.SetString(contact, "mKestrinUser", "Homepage", "http://anna.example.org");
-    host.SetString(contact, "mKestrinUser", "Cellular", "0171 555 SMS");
-    host.SetString(contact, "mKestrinUser", "AlternativeCellular", "0171 555");
-    host.SetDword(contact, "mKestrinUser", "RealIP", 0xC0A80001u);
     FireModulesLoaded();
   }
   // Opens the editor on the contact and runs `drive` on it.
@@ -79,6 +72,30 @@ TEST_F(EditContactTest, OkRewritesTheRecordInPlace) {
     EXPECT_TRUE(write.contact == contact || write.setting == "UserAdd/Left" ||
                 write.setting == "UserAdd/Top")
         << write.module << "/" << write.setting;
+}
+
+TEST_F(EditContactTest, OkKeepsTheStoredNamesWhileTheFullNameIsUnchanged) {
+  host.SetString(contact, "mKestrinUser", "FirstName", "Mary Ann");
+  host.SetString(contact, "mKestrinUser", "LastName", "Smith");
+  Edit([&](const EditorView& editor) {
+    EXPECT_EQ(TextOf(editor[kFullName]), "Mary Ann Smith");
+    TabTo(uiThread, editor, 7, kOk);
+    keyboard::Space();
+    EXPECT_TRUE(WaitUntilGone(editor.window));
+  });
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "FirstName"), "Mary Ann");
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "LastName"), "Smith");
+  // A full name typed anew is split as always.
+  Edit([&](const EditorView& editor) {
+    keyboard::PressWith(VK_SHIFT, VK_END);  // the caret is at the start
+    keyboard::Type("Mary Jones");
+    ASSERT_TRUE(WaitForText(editor[kFullName], "Mary Jones"));
+    TabTo(uiThread, editor, 7, kOk);
+    keyboard::Space();
+    EXPECT_TRUE(WaitUntilGone(editor.window));
+  });
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "FirstName"), "Mary");
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "LastName"), "Jones");
 }
 
 TEST_F(EditContactTest, AnAddressThatIsNoAddressStoresZero) {

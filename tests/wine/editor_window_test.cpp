@@ -130,7 +130,7 @@ TEST_F(EditorTest, OpenWindowShowsItsPlaceControlsAndFonts) {
     EXPECT_EQ(place.bottom - place.top, kEditorHeight);
     EXPECT_EQ(GetClassLongPtrA(editor.window, GCLP_HBRBACKGROUND), COLOR_MENU + 1);
     EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(editor.window, GCLP_HICON)),
-              LoadIconA(dll, "KESTRINUSERS"));
+              LoadIconA(plugin.Module(), "KESTRINUSERS"));
 
     EXPECT_EQ(ChildPlaces(editor.window).size(), static_cast<size_t>(kEditorControlCount));
     for (int i = 0; i < kEditorControlCount; ++i) {
@@ -257,6 +257,42 @@ TEST_F(EditorTest, EscapeOnTheListOrAButtonAndCloseStoreThePositionOnly) {
   EXPECT_EQ(host.ContactCount(), 0u);
 }
 
+TEST_F(EditorTest, EscapeOnTheOpenListClosesTheListOnly) {
+  FireModulesLoaded();
+  CallWhileDriving("mKestrinUser/Add", 0, [&] {
+    const EditorView editor = WaitForEditor(uiThread, kAddCaption);
+    ASSERT_NE(editor.window, nullptr);
+    keyboard::Type("Ann Lee");
+    ASSERT_TRUE(WaitForText(editor[kFullName], "Ann Lee"));
+    keyboard::Tab();
+    keyboard::Tab();
+    ASSERT_TRUE(WaitForFocus(uiThread, editor[kContactType]));
+    const HWND list = editor[kContactType];
+    auto dropped = [list] { return SendWithTimeout(list, CB_GETDROPPEDSTATE, 0, 0) != 0; };
+    const std::pair<WORD, WORD> openings[] = {{VK_MENU, VK_DOWN}, {0, VK_F4}};
+    int item = 0;
+    for (const auto& [modifier, key] : openings) {
+      SCOPED_TRACE("key " + std::to_string(key));
+      if (modifier != 0)
+        keyboard::PressWith(modifier, key);
+      else
+        keyboard::Press(key);
+      ASSERT_TRUE(WaitFor(dropped));
+      keyboard::Escape();
+      ASSERT_TRUE(WaitFor([&] { return !dropped(); }));
+      // Down on the closed list takes the next item: once it has, the Escape
+      // before it is through.
+      keyboard::Press(VK_DOWN);
+      ++item;
+      ASSERT_TRUE(WaitFor([&] { return SendWithTimeout(list, CB_GETCURSEL, 0, 0) == item; }));
+      ASSERT_TRUE(IsWindowVisible(editor.window));
+    }
+    EXPECT_EQ(TextOf(editor[kFullName]), "Ann Lee");
+    // With the list closed, Escape closes the window.
+    CloseWithEscape(editor);
+  });
+}
+
 TEST_F(EditorTest, NextOpeningUsesTheStoredPosition) {
   FireModulesLoaded();
   CallWhileDriving("mKestrinUser/Add", 0, [&] {
@@ -292,6 +328,7 @@ TEST_F(EditorTest, StoredPositionIsReadSignedAndAPlaceOffScreenFallsBack) {
       {30000, 100, 271, 210},  // right of every screen
       {35536, 100, 271, 210},  // -30000: far left of every screen
       {100, 65000, 271, 210},  // -536: above the screen by more than the height
+      {100, 65236, 271, 210},  // -300: the title bar above the screen, the rest on it
   };
   FireModulesLoaded();
   for (const Case& c : cases) {
@@ -424,8 +461,8 @@ TEST_F(EditorTest, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
   EXPECT_EQ(ThreadWindowCount(uiThread), windowsBefore);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof(windowClass);
-  EXPECT_FALSE(GetClassInfoExA(dll, kAddCaption, &windowClass));
-  EXPECT_FALSE(GetClassInfoExA(dll, kEditCaption, &windowClass));
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kAddCaption, &windowClass));
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kEditCaption, &windowClass));
 }
 
 // Under the build folder, never in the working tree: KESTRIN_BUILD_DIR, or
@@ -433,7 +470,7 @@ TEST_F(EditorTest, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
 std::string PicturePath(const char* name) {
   std::string folder = BuildDir();
   if (folder.empty()) {
-    folder = PluginPath();
+    folder = testhost::PluginPath();
     folder.erase(folder.find_last_of("\\/"));
   } else if (folder[0] == '/') {
     folder = "Z:" + folder;  // the Unix root
@@ -444,15 +481,7 @@ std::string PicturePath(const char* name) {
 }
 
 TEST_F(EditorTest, PicturesOfTheAddAndEditWindows) {
-  const ContactHandle contact = host.AddKestrinContact();
-  host.SetString(contact, "mKestrinUser", "FirstName", "Anna");
-  host.SetString(contact, "mKestrinUser", "LastName", "Lee");
-  host.SetString(contact, "mKestrinUser", "Nick", "Annie");
-  host.SetDword(contact, "mKestrinUser", "ContactType", 2);
-  host.SetString(contact, "mKestrinUser", "AlternativeCellular", "0171 555 0199");
-  host.SetString(contact, "mKestrinUser", "e-mail", "anna.lee@example.org");
-  host.SetString(contact, "mKestrinUser", "Homepage", "http://anna.example.org/");
-  host.SetDword(contact, "mKestrinUser", "RealIP", 0xC0A80001u);
+  const ContactHandle contact = host.AddKestrinUser(testhost::SampleUser());
   FireModulesLoaded();
   // Under Xvfb the first window after the library is loaded is drawn with
   // an inactive caption; the pictures are taken of the windows after it.
