@@ -222,7 +222,8 @@ TEST_F(CsvWineTest, LongImportShowsProgressOverItsOwnerAndCancelKeepsWhatCameIn)
   EXPECT_TRUE(IsWindowEnabled(owner));
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof(windowClass);
-  EXPECT_FALSE(GetClassInfoExA(dll, kProgressClass, &windowClass)) << "class left registered";
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kProgressClass, &windowClass))
+      << "class left registered";
   DestroyWindow(owner);
 
   const std::size_t made = host.ContactCount();
