@@ -17,6 +17,20 @@ class RecordTest : public CoreTest {
     CoreTest::SetUp();
     Attach();
   }
+
+  // Every detail given, type 2 (Friends: do not disturb while online).
+  static ContactDetails FullDetails(const std::string& email) {
+    ContactDetails details;
+    details.nick = "Johnny";
+    details.first = "John";
+    details.last = "Smith";
+    details.contactType = 2;
+    details.email = email;
+    details.homepage = "http://example.org/";
+    details.mobile = "0171 555";
+    details.address = 0xC0A80001;
+    return details;
+  }
 };
 
 TEST_F(RecordTest, OnlyTheExactModuleNameMakesAKestrinUser) {
@@ -164,15 +178,7 @@ TEST_F(RecordTest, FailedCreateWritesNothing) {
 // writes that last, and works out the status from the type it has in hand.
 TEST_F(RecordTest, ImportedContactGetsItsProtocolLastAndNoReadBack) {
   CurrentStatus = ID_STATUS_ONLINE;
-  ContactDetails details;
-  details.nick = "Johnny";
-  details.first = "John";
-  details.last = "Smith";
-  details.contactType = 2;
-  details.email = "j@x.org";
-  details.homepage = "http://x.org/";
-  details.mobile = "0171 555";
-  details.address = 0xC0A80001;  // the file has no address: not written
+  ContactDetails details = FullDetails("j@x.org");  // the address is not written: no column
   const std::size_t reads = host.CallCount("DB/Contact/GetSetting");
   const ContactHandle contact = CreateImportedContact("John Smith", details);
   ASSERT_NE(contact, 0u);
@@ -183,7 +189,7 @@ TEST_F(RecordTest, ImportedContactGetsItsProtocolLastAndNoReadBack) {
                           TextWrite(contact, "mKestrinUser/e-mail", "j@x.org"),
                           TextWrite(contact, "mKestrinUser/Cellular", "0171 555 SMS"),
                           TextWrite(contact, "mKestrinUser/AlternativeCellular", "0171 555"),
-                          TextWrite(contact, "mKestrinUser/Homepage", "http://x.org/"),
+                          TextWrite(contact, "mKestrinUser/Homepage", "http://example.org/"),
                           DwordWrite(contact, "mKestrinUser/ContactType", 2),
                           WordWrite(contact, "UserOnline/OldStatus", 40074),
                           WordWrite(contact, "mKestrinUser/Status", 40074),
@@ -223,15 +229,7 @@ TEST_F(RecordTest, NewNumberGoesToTheFloorFirstThenToTheContact) {
 TEST_F(RecordTest, DetailsAreWrittenInOrderAndEndWithTheStatusPair) {
   const ContactHandle contact = host.AddKestrinContact();
   CurrentStatus = ID_STATUS_ONLINE;
-  ContactDetails details;
-  details.nick = "Johnny";
-  details.first = "John";
-  details.last = "Smith";
-  details.contactType = 2;
-  details.email = "  ";  // blanks are a text, written unchanged
-  details.homepage = "http://example.org/";
-  details.mobile = "0171 555";
-  details.address = 0xC0A80001;
+  const ContactDetails details = FullDetails("  ");  // blanks are a text, written unchanged
   WriteContactDetails(contact, details);
   EXPECT_THAT(TakeWrites(),
               ElementsAre(TextWrite(contact, "mKestrinUser/Nick", "Johnny"),
