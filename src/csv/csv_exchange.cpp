@@ -96,7 +96,7 @@ void ImportFile(const std::string& path, const std::string& caption, ProgressObs
   FileSource source(*file);
   LineReader reader(source);
   ColumnMap map;  // the default map until the header replaces it
-  std::string line;
+  std::string_view line;
   bool header = true;
   std::size_t imported = 0;
   while (reader.Next(line)) {
@@ -255,14 +255,14 @@ std::string ExportRecord(ContactHandle contact) {
 bool ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
   if (fields.empty()) return false;
-  std::string first = ColumnValue(fields, map, Column::FirstName);
-  std::string last = ColumnValue(fields, map, Column::LastName);
-  std::string name = ColumnValue(fields, map, Column::Name);
+  std::string first(ColumnValue(fields, map, Column::FirstName));
+  std::string last(ColumnValue(fields, map, Column::LastName));
+  std::string name(ColumnValue(fields, map, Column::Name));
   ContactDetails details;
   details.contactType = ParseInt32(ColumnValue(fields, map, Column::ContactType)).value_or(0);
-  details.email = ColumnValue(fields, map, Column::Email);
-  details.mobile = ColumnValue(fields, map, Column::Mobile);
-  details.homepage = ColumnValue(fields, map, Column::Homepage);
+  details.email = std::string(ColumnValue(fields, map, Column::Email));
+  details.mobile = std::string(ColumnValue(fields, map, Column::Mobile));
+  details.homepage = std::string(ColumnValue(fields, map, Column::Homepage));
 
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {

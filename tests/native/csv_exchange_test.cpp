@@ -517,7 +517,7 @@ TEST_F(CsvExchangeTest, EveryExportedUserComesBackWithItsSevenColumns) {
   const std::string bytes = testhost::ReadFileBytes(file);
   MemorySource source(bytes);
   LineReader reader(source);
-  std::string line;
+  std::string_view line;
   ASSERT_TRUE(reader.Next(line));
   ColumnMap map;
   ASSERT_TRUE(ReadHeader(line, map));
