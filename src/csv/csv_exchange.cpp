@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "csv/progress.h"
 #include "csv/text_decoding.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
@@ -20,6 +21,12 @@ constexpr const char* kImportFailed = N_("Import process has not completed.");
 constexpr const char* kImportCompleted = N_("Import process has completed.");
 constexpr const char* kExportCompleted = N_("Export process has completed.");
 constexpr const char* kExportFailed = N_("Export process has not completed.");
+
+constexpr const char* kImportCancelled = N_("Import process was cancelled.");
+constexpr const char* kImportedCount = N_("Kestrin users imported:");
+constexpr const char* kExportCancelled = N_("Export process was cancelled; no file was written.");
+constexpr const char* kImportProgressTitle = N_("Importing Kestrin users");
+constexpr const char* kExportProgressTitle = N_("Exporting Kestrin users");
 
 constexpr const char* kOpenTitle = N_("Open");
 constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
@@ -40,10 +47,29 @@ void ShowFileFailure(const char* text, const std::string& path, const std::strin
                      shell::kMessageIconError);
 }
 
+// Marks an exchange command as running. The file dialog and the progress
+// window keep the host's windows working meanwhile, and a second Import or
+// Export asked from one of them does not start.
+class ExchangeGuard {
+ public:
+  ExchangeGuard() : entered_(!ExchangeRunning.exchange(true)) {}
+  ~ExchangeGuard() {
+    if (entered_) ExchangeRunning = false;
+  }
+  ExchangeGuard(const ExchangeGuard&) = delete;
+  ExchangeGuard& operator=(const ExchangeGuard&) = delete;
+  bool Entered() const { return entered_; }
+
+ private:
+  bool entered_;
+};
+
 }  // namespace
 
 void RunImport(const std::string& caption) {
-  ColumnMap map;  // the default map until the header replaces it
+  const ExchangeGuard guard;
+  if (!guard.Entered()) return;
+  const HostHandle owner = shell::CommandWindow();  // before the dialog takes the activation
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
   request.title = Translated(kOpenTitle);
@@ -54,38 +80,60 @@ void RunImport(const std::string& caption) {
       shell::kDialogHideReadOnly | shell::kDialogPathMustExist | shell::kDialogFileMustExist;
   const std::optional<std::string> path = shell::AskFileName(request);
   if (!path) return;
+  ProgressShown progress(owner, Translated(kImportProgressTitle));
+  ImportFile(*path, caption, progress);
+}
 
+void ImportFile(const std::string& path, const std::string& caption, ProgressObserver& progress) {
   std::string reason;
-  std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(*path, reason);
+  std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, *path, reason, caption);
+    ShowFileFailure(kImportFailed, path, reason, caption);
     return;
   }
+  // The file and the progress window go before any closing message.
+  auto finish = [&file, &progress] {
+    file.reset();
+    progress.Finished();
+  };
+  const uint64_t size = file->Size();
   FileSource source(*file);
   DecodingSource text(source);
   LineReader reader(text);
+  ColumnMap map;  // the default map until the header replaces it
   std::string_view line;
   bool header = true;
+  std::size_t imported = 0;
   while (reader.Next(line)) {
     if (header) {
       // A first line without fields leaves the default map in force.
       ReadHeader(line, map);
       header = false;
-    } else if (!line.empty() && !ImportRecord(line, map)) {
-      file.reset();
-      ShowClosingMessage(kImportFailed, caption);
-      return;
+    } else if (!line.empty()) {
+      if (!ImportRecord(line, map)) {
+        finish();
+        ShowClosingMessage(kImportFailed, caption);
+        return;
+      }
+      progress.Advance(++imported, source.Position(), size);
+      if (progress.Cancelled()) {
+        finish();
+        shell::ShowMessage(Translated(kImportCancelled) + "\n\n" + Translated(kImportedCount) +
+                               " " + std::to_string(imported),
+                           caption, shell::kMessageOk);
+        return;
+      }
     }
   }
   if (reader.Failed()) {
-    file.reset();
-    ShowFileFailure(kImportFailed, *path, source.Reason(), caption);
+    finish();
+    ShowFileFailure(kImportFailed, path, source.Reason(), caption);
     return;
   }
   const bool closed = file->Close(reason);
-  file.reset();
+  finish();
   if (!closed) {
-    ShowFileFailure(kImportFailed, *path, reason, caption);
+    ShowFileFailure(kImportFailed, path, reason, caption);
     return;
   }
   ShowClosingMessage(kImportCompleted, caption);
@@ -143,48 +191,56 @@ class PendingFile {
   bool placed_ = false;
 };
 
-enum class ExportOutcome { Written, NeedsUtf8, Failed };
+enum class ExportEnd { Written, NeedsUtf8, Failed, Cancelled };
 
 // Writes every Kestrin user into a new file and only then replaces `target`
-// with it, so that a failure leaves an existing file as it was. In the code
-// page the file is what it always was; the first value the code page cannot
-// represent abandons it (NeedsUtf8), and the export is written again as UTF-8
-// with a byte-order mark. A second walk costs less than holding the whole
-// file in memory, and most exports never need it.
-ExportOutcome WriteExportFile(const std::string& target, bool utf8, std::string& reason) {
+// with it, so that a failure or a cancel leaves an existing file as it was. In
+// the code page the file is what it always was; the first value the code page
+// cannot represent abandons it (NeedsUtf8), and the export is written again as
+// UTF-8 with a byte-order mark. A second walk costs less than holding the
+// whole file in memory, and most exports never need it.
+ExportEnd WriteExportFile(const std::string& target, bool utf8, ProgressObserver& progress,
+                          std::string& reason) {
   std::string created;
   std::unique_ptr<shell::WritableFile> file = shell::CreateBeside(target, created, reason);
-  if (!file) return ExportOutcome::Failed;
+  if (!file) return ExportEnd::Failed;
   PendingFile pending(std::move(file), created);
   if (utf8) pending.Append(kUtf8ByteOrderMark);
   pending.Append(std::string(kHeaderLine) + kLineEnd);
   bool representable = true;
-  ForEachContact([&](ContactHandle contact) {
-    if (pending.Failed() || !representable || !IsOwnContact(contact)) return;
+  std::size_t exported = 0;
+  WalkContacts([&](ContactHandle contact, int32_t index, int32_t count) {
+    if (pending.Failed()) return false;
+    if (!IsOwnContact(contact)) return true;
     std::string line = ExportRecord(contact) + kLineEnd;
     if (utf8) {
       pending.Append(line);
-      return;
-    }
-    const std::optional<std::string> bytes = ToCodePage(line);
-    if (bytes)
+    } else if (const std::optional<std::string> bytes = ToCodePage(line)) {
       pending.Append(*bytes);
-    else
+    } else {
       representable = false;
+      return false;
+    }
+    progress.Advance(++exported, static_cast<uint64_t>(index) + 1, static_cast<uint64_t>(count));
+    return !progress.Cancelled();
   });
-  if (!representable) return ExportOutcome::NeedsUtf8;
-  return pending.PlaceAt(target, reason) ? ExportOutcome::Written : ExportOutcome::Failed;
+  if (!representable) return ExportEnd::NeedsUtf8;
+  if (progress.Cancelled()) return ExportEnd::Cancelled;
+  return pending.PlaceAt(target, reason) ? ExportEnd::Written : ExportEnd::Failed;
 }
 
-bool WriteExportFile(const std::string& target, std::string& reason) {
-  ExportOutcome outcome = WriteExportFile(target, false, reason);
-  if (outcome == ExportOutcome::NeedsUtf8) outcome = WriteExportFile(target, true, reason);
-  return outcome == ExportOutcome::Written;
+ExportEnd WriteExportFile(const std::string& target, ProgressObserver& progress,
+                          std::string& reason) {
+  const ExportEnd end = WriteExportFile(target, false, progress, reason);
+  return end == ExportEnd::NeedsUtf8 ? WriteExportFile(target, true, progress, reason) : end;
 }
 
 }  // namespace
 
 void RunExport(const std::string& caption) {
+  const ExchangeGuard guard;
+  if (!guard.Entered()) return;
+  const HostHandle owner = shell::CommandWindow();  // before the dialog takes the activation
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Save;
   request.title = "Save";
@@ -194,13 +250,19 @@ void RunExport(const std::string& caption) {
   request.flags = shell::kDialogHideReadOnly | shell::kDialogPathMustExist;
   const std::optional<std::string> path = shell::AskFileName(request);
   if (!path) return;
+  ProgressShown progress(owner, Translated(kExportProgressTitle));
+  ExportFile(*path, caption, progress);
+}
 
+void ExportFile(const std::string& path, const std::string& caption, ProgressObserver& progress) {
   std::string reason;
-  if (!WriteExportFile(*path, reason)) {
-    ShowFileFailure(kExportFailed, *path, reason, caption);
-    return;
+  const ExportEnd end = WriteExportFile(path, progress, reason);
+  progress.Finished();
+  switch (end) {
+    case ExportEnd::Written: ShowClosingMessage(kExportCompleted, caption); break;
+    case ExportEnd::Failed: ShowFileFailure(kExportFailed, path, reason, caption); break;
+    case ExportEnd::Cancelled: ShowClosingMessage(kExportCancelled, caption); break;
   }
-  ShowClosingMessage(kExportCompleted, caption);
 }
 
 std::string ExportRecord(ContactHandle contact) {
@@ -245,11 +307,8 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   }
   if (IsBlank(name)) name = Trim(fullName);
 
-  const ContactHandle contact = CreateContactEntry(fullName);
-  if (contact == 0) return false;
   details.nick = std::move(name);
   details.first = std::move(first);
   details.last = std::move(last);
-  WriteImportedDetails(contact, details);
-  return true;
+  return CreateImportedContact(fullName, details) != 0;
 }

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "csv/csv_format.h"
+#include "csv/progress.h"
 #include "host/m_globaldefs.h"
 #include "shell/files.h"
 
@@ -13,6 +15,11 @@
 // closing messages.
 void RunImport(const std::string& caption);
 void RunExport(const std::string& caption);
+
+// The work of the commands once the file is chosen: `progress` is told of
+// every record and may stop the work after one; the closing message as above.
+void ImportFile(const std::string& path, const std::string& caption, ProgressObserver& progress);
+void ExportFile(const std::string& path, const std::string& caption, ProgressObserver& progress);
 
 // The data line of a Kestrin user, without its line end.
 std::string ExportRecord(ContactHandle contact);
@@ -26,11 +33,16 @@ class FileSource : public ByteSource {
  public:
   explicit FileSource(shell::ReadableFile& file) : file_(file) {}
   bool Read(char* buffer, std::size_t capacity, std::size_t& count) override {
-    return file_.Read(buffer, capacity, count, reason_);
+    const bool read = file_.Read(buffer, capacity, count, reason_);
+    position_ += count;
+    return read;
   }
   const std::string& Reason() const { return reason_; }
+  // Bytes read so far.
+  uint64_t Position() const { return position_; }
 
  private:
   shell::ReadableFile& file_;  // not owned
   std::string reason_;
+  uint64_t position_ = 0;
 };

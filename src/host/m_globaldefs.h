@@ -257,17 +257,26 @@ void BroadcastAck(const char* module, ContactHandle contact, int type, int resul
                   HostHandle process, LParam extra);
 
 // Visits exactly as many handles as the host counts, starting at FindFirst and
-// asking FindNext after each one has been visited.
+// asking FindNext after each one has been visited; `visit(contact, index,
+// count)` answers whether to go on.
 template <typename Visit>
-void ForEachContact(Visit visit) {
+void WalkContacts(Visit visit) {
   // The count is a 32-bit int in the host; a missing service (0x80000000) reads
   // as negative and visits nothing.
   const auto count = static_cast<int32_t>(CallHostService("DB/Contact/GetCount", 0, 0));
   auto contact = static_cast<ContactHandle>(CallHostService("DB/Contact/FindFirst", 0, 0));
   for (int32_t i = 0; i < count; ++i) {
-    visit(contact);
+    if (!visit(contact, i, count)) return;
     contact = static_cast<ContactHandle>(CallHostService("DB/Contact/FindNext", contact, 0));
   }
+}
+
+template <typename Visit>
+void ForEachContact(Visit visit) {
+  WalkContacts([&visit](ContactHandle contact, int32_t, int32_t) {
+    visit(contact);
+    return true;
+  });
 }
 
 // Runs a handler body so that no exception reaches the host; a failure inside

@@ -89,11 +89,36 @@ std::string JoinFullName(const std::string& first, const std::string& last) {
   return Trim(first + " " + last);
 }
 
-ContactHandle CreateContactEntry(const std::string& displayName) {
+namespace {
+
+ContactHandle AddContact() {
   const auto contact = static_cast<ContactHandle>(CallHostService("DB/Contact/Add", 0, 0));
   if (contact == 0 || static_cast<intptr_t>(contact) == CALLSERVICE_NOTFOUND) return 0;
+  return contact;
+}
+
+void WriteIgnoreAndDisplayName(ContactHandle contact, const std::string& displayName) {
   WriteSettingString(contact, kProtocolModule, kIgnoreSetting, kIgnoreValue);
+  WriteSettingString(contact, kContactListModule, kDisplayNameSetting, displayName);
+}
+
+void WriteProtocol(ContactHandle contact) {
   WriteSettingString(contact, kProtocolModule, kProtocolSetting, kModule);
+}
+
+// Both settings from one status, worked out by the caller.
+void WriteStatusPair(ContactHandle contact, uint16_t status) {
+  WriteSettingWord(contact, kOnlineModule, kOldStatusSetting, status);
+  WriteSettingWord(contact, kModule, kStatusSetting, status);
+}
+
+}  // namespace
+
+ContactHandle CreateContactEntry(const std::string& displayName) {
+  const ContactHandle contact = AddContact();
+  if (contact == 0) return 0;
+  WriteSettingString(contact, kProtocolModule, kIgnoreSetting, kIgnoreValue);
+  WriteProtocol(contact);
   WriteSettingString(contact, kContactListModule, kDisplayNameSetting, displayName);
   return contact;
 }
@@ -188,13 +213,20 @@ void WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
   WriteContactStatus(contact);
 }
 
-void WriteImportedDetails(ContactHandle contact, const ContactDetails& details) {
+ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details) {
+  const ContactHandle contact = AddContact();
+  if (contact == 0) return 0;
   WriteNames(contact, details);
   WriteUnlessEmpty(contact, kEmailSetting, details.email);
   if (!details.mobile.empty()) WriteMobile(contact, details.mobile);
   WriteUnlessEmpty(contact, kHomepageSetting, details.homepage);
   WriteContactType(contact, details.contactType);
-  WriteContactStatus(contact);
+  // From the type in hand: the contact is not a Kestrin user before "p".
+  WriteStatusPair(contact, StatusForContactType(CurrentStatus.load(),
+                                                static_cast<uint32_t>(details.contactType)));
+  WriteIgnoreAndDisplayName(contact, displayName);
+  WriteProtocol(contact);
+  return contact;
 }
 
 void WriteContactStatus(ContactHandle contact) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,8 @@ class ReadableFile {
   virtual bool Read(char* buffer, std::size_t capacity, std::size_t& count,
                     std::string& reason) = 0;
   virtual bool Close(std::string& reason) = 0;
+  // The file's size in bytes when it was opened; 0 when it cannot be told.
+  virtual uint64_t Size() const = 0;
 };
 
 // An open file for writing; the destructor closes it if Close was not called.

@@ -59,6 +59,11 @@ class Win32ReadableFile : public ReadableFile {
     return true;
   }
   bool Close(std::string& reason) override { return handle_.Close(reason); }
+  uint64_t Size() const override {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle_.Get(), &size) || size.QuadPart < 0) return 0;
+    return static_cast<uint64_t>(size.QuadPart);
+  }
 
  private:
   FileHandle handle_;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
@@ -325,6 +326,93 @@ TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   ExpectFileFailure(Import(kHeader + "A;B\r\n"), "Import process has not completed.",
                     folder.File("in.csv"), "Access is denied.");
   EXPECT_EQ(host.ContactCount(), 0u);
+}
+
+// A data file of `lines` Kestrin users named by number.
+std::string NumberedUsers(std::size_t lines) {
+  std::string file = kHeader;
+  for (std::size_t i = 0; i < lines; ++i) file += "User" + std::to_string(i) + ";Last\r\n";
+  return file;
+}
+
+// With no delay the window opens at the first check, after kCheckEvery
+// records, and a Cancel pressed in that first showing ends the work there.
+TEST_F(CsvExchangeTest, CancelStopsTheImportAndTellsHowManyCameIn) {
+  const std::string path = folder.File("in.csv");
+  const std::string file = NumberedUsers(100);
+  testhost::WriteFileBytes(path, file);
+  testhost::SetProgressCancelAt(1);
+  {
+    ProgressShown progress(0x4711, "Importing", std::chrono::milliseconds(0));
+    ImportFile(path, "Kestrin Users", progress);
+  }
+  constexpr std::size_t kDone = ProgressShown::kCheckEvery;
+  ExpectMessages(testhost::ShownMessages(),
+                 {Completed("Import process was cancelled.\n\nKestrin users imported: 16")});
+  ASSERT_EQ(host.ContactCount(), kDone);
+  EXPECT_EQ(ReadUser(host.Contacts().front()).first, "User15");
+  const auto runs = testhost::ProgressRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].owner, 0x4711u);
+  EXPECT_EQ(runs[0].title, "Importing");
+  EXPECT_EQ(runs[0].cancel, "Cancel");
+  EXPECT_EQ(runs[0].status, "Kestrin users: 16");
+  EXPECT_EQ(runs[0].permille, 1000) << "the small file was read at once";
+  EXPECT_FALSE(runs[0].open);
+}
+
+TEST_F(CsvExchangeTest, ShortWorkShowsNoProgressWindow) {
+  host.AddTranslation("Kestrin users:", "Kestrin-Benutzer:");
+  ExpectMessages(Import(NumberedUsers(ProgressShown::kCheckEvery - 1)),
+                 {Completed("Import process has completed.")});
+  ExpectMessages(RunCommand("mKestrinUser/Export", folder.File("out.csv")),
+                 {Completed("Export process has completed.")});
+  EXPECT_TRUE(testhost::ProgressRuns().empty());
+
+  // Work that is not cancelled runs to its end with the window up to date.
+  AddUser({"One", "More", "N"});
+  testhost::ClearShownMessages();
+  ProgressShown progress(0, "Exporting", std::chrono::milliseconds(0));
+  ExportFile(folder.File("out.csv"), "Kestrin Users", progress);
+  ExpectMessages(testhost::ShownMessages(), {Completed("Export process has completed.")});
+  const std::string written = testhost::ReadFileBytes(folder.File("out.csv"));
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 17);
+  const auto runs = testhost::ProgressRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].status, "Kestrin-Benutzer: 16");
+  EXPECT_EQ(runs[0].permille, 1000);
+  EXPECT_FALSE(runs[0].open);
+}
+
+TEST_F(CsvExchangeTest, CancelledExportWritesNoFile) {
+  for (int i = 0; i < 40; ++i) AddUser({"U" + std::to_string(i), "L", "N"});
+  const std::string target = folder.File("out.csv");
+  testhost::WriteFileBytes(target, "old\r\n");
+  testhost::SetProgressCancelAt(1);
+  ProgressShown progress(0, "Exporting", std::chrono::milliseconds(0));
+  ExportFile(target, "Kestrin Users", progress);
+  ExpectMessages(testhost::ShownMessages(),
+                 {Completed("Export process was cancelled; no file was written.")});
+  EXPECT_EQ(testhost::ReadFileBytes(target), "old\r\n");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.csv"});
+  const auto runs = testhost::ProgressRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].permille, 400) << "16 of 40 contacts walked";
+}
+
+// The file dialog and the progress window keep the host's windows working: a
+// second command asked from one of them must not start inside the running one.
+TEST_F(CsvExchangeTest, NoSecondCommandStartsWhileOneRuns) {
+  testhost::SetFileDialogHook([this] {
+    testhost::SetFileDialogHook(nullptr);
+    EXPECT_EQ(host.CallService("mKestrinUser/Import", 0, 0), 0);
+    EXPECT_EQ(host.CallService("mKestrinUser/Export", 0, 0), 0);
+  });
+  ExpectMessages(Import(NumberedUsers(2)), {Completed("Import process has completed.")});
+  EXPECT_EQ(testhost::FileDialogRequests().size(), 1u);
+  // Once it has ended, the next one starts.
+  EXPECT_TRUE(RunCommand("mKestrinUser/Export", std::nullopt).empty());
+  EXPECT_EQ(testhost::FileDialogRequests().size(), 2u);
 }
 
 TEST_F(CsvExchangeTest, ExportWritesTheHeaderAndEveryKestrinUserOnly) {

@@ -32,6 +32,7 @@ struct FilesState {
   std::deque<std::optional<std::string>> answers;
   std::vector<shell::FileDialogRequest> requests;
   std::multimap<FileOperation, Failure> failures;
+  std::function<void()> dialogHook;
 };
 
 FilesState& State() {
@@ -76,6 +77,11 @@ class PosixReadableFile : public shell::ReadableFile {
     return true;
   }
   bool Close(std::string& reason) override { return CloseFd(fd_, reason); }
+  uint64_t Size() const override {
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || status.st_size < 0) return 0;
+    return static_cast<uint64_t>(status.st_size);
+  }
 
   static bool CloseFd(int& fd, std::string& reason) {
     const int closing = fd;
@@ -149,6 +155,12 @@ void ResetNativeFiles() {
   State().answers.clear();
   State().requests.clear();
   State().failures.clear();
+  State().dialogHook = nullptr;
+}
+
+void SetFileDialogHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().dialogHook = std::move(hook);
 }
 
 TempFolder::TempFolder() {
@@ -210,8 +222,14 @@ namespace shell {
 
 std::optional<std::string> AskFileName(const FileDialogRequest& request) {
   auto& state = testhost::State();
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.requests.push_back(request);
+    hook = state.dialogHook;
+  }
+  if (hook) hook();
   std::lock_guard<std::mutex> lock(state.mutex);
-  state.requests.push_back(request);
   if (state.answers.empty()) return std::nullopt;
   std::optional<std::string> answer = std::move(state.answers.front());
   state.answers.pop_front();

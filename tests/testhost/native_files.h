@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@ namespace testhost {
 // cancelled dialog. A dialog with no answer queued is cancelled.
 void QueueFileDialogAnswer(std::optional<std::string> answer);
 std::vector<shell::FileDialogRequest> FileDialogRequests();
+// Runs inside every file dialog, as the host's windows do while a real
+// dialog is open.
+void SetFileDialogHook(std::function<void()> hook);
 
 enum class FileOperation { Open, Read, Create, Write, Close, Replace };
 // Makes the `nth` call of `operation` from now on (1 = the next one) fail with `reason`.

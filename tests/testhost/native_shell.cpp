@@ -7,6 +7,7 @@
 
 #include "editor/editor_window.h"
 #include "host/globals.h"
+#include "shell/progress.h"
 #include "shell/shell.h"
 
 namespace testhost {
@@ -19,6 +20,9 @@ struct ShellState {
   bool failWorkers = false;
   std::vector<ShownMessage> messages;
   std::vector<EditorRun> editorRuns;
+  std::vector<ProgressRun> progressRuns;
+  HostHandle commandWindow = 0;
+  std::size_t cancelAt = 0;
 };
 
 ShellState& State() {
@@ -69,6 +73,24 @@ std::vector<EditorRun> EditorRuns() {
 void ClearEditorRuns() {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().editorRuns.clear();
+  State().progressRuns.clear();
+  State().commandWindow = 0;
+  State().cancelAt = 0;
+}
+
+std::vector<ProgressRun> ProgressRuns() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().progressRuns;
+}
+
+void SetCommandWindow(HostHandle window) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().commandWindow = window;
+}
+
+void SetProgressCancelAt(std::size_t shows) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().cancelAt = shows;
 }
 
 void ResetNativeShell() {
@@ -78,6 +100,9 @@ void ResetNativeShell() {
   State().failWorkers = false;
   State().messages.clear();
   State().editorRuns.clear();
+  State().progressRuns.clear();
+  State().commandWindow = 0;
+  State().cancelAt = 0;
 }
 
 }  // namespace testhost
@@ -98,6 +123,49 @@ HostHandle LoadPluginIcon(const char* name) { return testhost::FakeIconHandle(na
 void ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
   std::lock_guard<std::mutex> lock(testhost::State().mutex);
   testhost::State().messages.push_back({text, caption, flags});
+}
+
+HostHandle CommandWindow() {
+  std::lock_guard<std::mutex> lock(testhost::State().mutex);
+  return testhost::State().commandWindow;
+}
+
+namespace {
+
+// Records into its entry of ProgressRuns.
+class RecordedProgressWindow final : public ProgressWindow {
+ public:
+  explicit RecordedProgressWindow(std::size_t index) : index_(index) {}
+  ~RecordedProgressWindow() override {
+    std::lock_guard<std::mutex> lock(testhost::State().mutex);
+    testhost::State().progressRuns[index_].open = false;
+  }
+  void Show(const std::string& status, int permille) override {
+    auto& state = testhost::State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    testhost::ProgressRun& run = state.progressRuns[index_];
+    run.status = status;
+    run.permille = permille;
+    if (++run.shows == state.cancelAt) cancelled_ = true;
+  }
+  bool CancelPressed() const override { return cancelled_; }
+
+ private:
+  std::size_t index_;
+  bool cancelled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressWindow> OpenProgressWindow(HostHandle owner, const ProgressTexts& texts) {
+  auto& state = testhost::State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  testhost::ProgressRun run;
+  run.owner = owner;
+  run.title = texts.title;
+  run.cancel = texts.cancel;
+  state.progressRuns.push_back(run);
+  return std::make_unique<RecordedProgressWindow>(state.progressRuns.size() - 1);
 }
 
 }  // namespace shell

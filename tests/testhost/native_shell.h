@@ -37,6 +37,22 @@ struct EditorRun {
 std::vector<EditorRun> EditorRuns();
 void ClearEditorRuns();
 
+// The progress windows opened so far, and what each showed last.
+struct ProgressRun {
+  HostHandle owner = 0;
+  std::string title;
+  std::string cancel;
+  std::size_t shows = 0;
+  std::string status;
+  int permille = -1;
+  bool open = true;  // not yet destroyed
+};
+std::vector<ProgressRun> ProgressRuns();
+// What CommandWindow answers (0 at the start).
+void SetCommandWindow(HostHandle window);
+// Cancel is pressed during the window's `shows`-th Show; 0: never.
+void SetProgressCancelAt(std::size_t shows);
+
 // Resets every record above.
 void ResetNativeShell();
 

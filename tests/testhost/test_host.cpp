@@ -748,6 +748,11 @@ std::size_t TestHost::CallCount(const std::string& service) const {
   return found == state_->callCounts.end() ? 0 : found->second;
 }
 
+std::map<std::string, std::size_t> TestHost::CallCounts() const {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  return {state_->callCounts.begin(), state_->callCounts.end()};
+}
+
 std::vector<Protocol> TestHost::Protocols() const {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   return state_->protocols;

@@ -161,6 +161,8 @@ class TestHost {
   std::size_t HookCount(const std::string& event) const;
   // Counts of the plug-in's calls to named services, for tests of call patterns.
   std::size_t CallCount(const std::string& service) const;
+  // Every service called so far (the plug-in's and the host's), with its count.
+  std::map<std::string, std::size_t> CallCounts() const;
 
   // --- Records ------------------------------------------------------------
   std::vector<Protocol> Protocols() const;

@@ -27,11 +27,25 @@ struct MessageBoxView {
   bool iconShown = false;
 };
 
+// The plug-in's progress window as the driver saw it first.
+struct ProgressView {
+  bool seen = false;
+  std::string title;
+  std::string status;
+  std::string cancel;  // the button's caption
+  HWND owner = nullptr;
+  bool ownerEnabled = true;
+  bool ownerRepainted = false;  // an invalidated owner was painted while the work ran
+};
+
 struct CommandRun {
   intptr_t result = -1;
   FileDialogView dialog;
   std::vector<MessageBoxView> boxes;
+  ProgressView progress;
 };
+
+inline constexpr const char* kProgressClass = "mKestrinUserProgress";
 
 // What to do in the file dialog: enter a name and press OK, or cancel. A name
 // the dialog refuses keeps it open: `refusals` is then how many of its own
@@ -39,6 +53,8 @@ struct CommandRun {
 struct DialogAnswer {
   std::optional<std::string> fileName;
   int refusals = 0;
+  // Press the progress window's Cancel as soon as it shows.
+  bool cancelProgress = false;
 };
 
 // Calls `service` on this thread and drives its dialog (titled `title`) and

@@ -246,4 +246,55 @@ TEST_F(CsvWineTest, ExportIsUtf8WithItsMarkOnlyWhenTheCodePageCannotHoldAName) {
   EXPECT_EQ(host.LiveVariantTexts(), 0u);
 }
 
+// The generated file takes the import seconds: the window shows after half a
+// second, and Cancel ends the work after the record in hand.
+TEST_F(CsvWineTest, LongImportShowsProgressOverItsOwnerAndCancelKeepsWhatCameIn) {
+  std::string bytes = kHeader;
+  constexpr int kLines = 100000;
+  for (int i = 0; i < kLines; ++i)
+    bytes += "User" + std::to_string(i) + ";Last;Nick;1;u@example.com;0171;http://x\r\n";
+  const std::string path = folder.File("many.csv");
+  WriteWholeFile(path, bytes);
+
+  // The window the command starts from owns the progress window.
+  const HWND owner = CreateWindowExA(0, "STATIC", "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                                     300, 200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  SetActiveWindow(owner);
+  ASSERT_EQ(GetActiveWindow(), owner);
+  DialogAnswer answer{path};
+  answer.cancelProgress = true;
+  const CommandRun run = Import(answer);
+
+  EXPECT_TRUE(run.progress.seen);
+  EXPECT_EQ(run.progress.title, "Importing Kestrin users");
+  EXPECT_EQ(run.progress.status.rfind("Kestrin users: ", 0), 0u) << run.progress.status;
+  EXPECT_EQ(run.progress.cancel, "Cancel");
+  EXPECT_EQ(run.progress.owner, owner);
+  EXPECT_FALSE(run.progress.ownerEnabled);
+  EXPECT_TRUE(run.progress.ownerRepainted);
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kProgressClass, &windowClass))
+      << "class left registered";
+  DestroyWindow(owner);
+
+  const std::size_t made = host.ContactCount();
+  EXPECT_GT(made, 0u);
+  EXPECT_LT(made, static_cast<std::size_t>(kLines));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0],
+            "Import process was cancelled.\n\nKestrin users imported: " + std::to_string(made),
+            kCaption, false);
+  EXPECT_EQ(Text(host.Contacts().back(), "FirstName"), "User0");
+  EXPECT_EQ(Text(host.Contacts().front(), "FirstName"), "User" + std::to_string(made - 1));
+
+  // A small file is done before the window would show.
+  const CommandRun small = ImportBytes(kHeader + "Anna;Lee\r\n");
+  EXPECT_FALSE(small.progress.seen);
+  ASSERT_EQ(small.boxes.size(), 1u);
+  ExpectBox(small.boxes[0], "Import process has completed.", kCaption, false);
+}
+
 }  // namespace
