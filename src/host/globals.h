@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/m_globaldefs.h"
+#include "host/worker_queue.h"
 
 // Not owned: the host's service table, set by Load.
 extern PLUGINLINK* HostLink;
@@ -21,6 +22,8 @@ extern int32_t LastUserID;
 // Sequence number of the next accepted message; sends may come from several
 // threads at once, and each must get its own number.
 extern std::atomic<int32_t> NextSendSequence;
+// Message acknowledgements on their way; Unload waits for them.
+extern WorkerQueue PendingAcks;
 
 // Editor state, kept from one opening of the editor window to the next.
 extern ContactHandle EditedContact;  // 0: a new Kestrin user

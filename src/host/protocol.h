@@ -13,5 +13,9 @@ intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccs);
 
 void NumberContacts();
 
+// Sends every acknowledgement still on its way and ends the thread that sends
+// them (Unload); waits a few seconds at most.
+void FinishAcknowledgements();
+
 inline constexpr const char* kUniqueIdSetting = "UserID";
 inline constexpr const char* kProtocolName = "KestrinUser";

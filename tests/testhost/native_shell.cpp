@@ -1,6 +1,9 @@
 #include "testhost/native_shell.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -14,8 +17,10 @@ namespace {
 
 struct ShellState {
   std::mutex mutex;
-  std::vector<std::thread> workers;
+  std::condition_variable workerEnded;
+  std::vector<std::thread> workers;  // let go of by their owners, not joined yet
   std::size_t started = 0;
+  std::size_t running = 0;
   bool failWorkers = false;
   std::vector<ShownMessage> messages;
   std::vector<EditorRun> editorRuns;
@@ -25,6 +30,38 @@ ShellState& State() {
   static ShellState* state = new ShellState;  // lives as long as the process
   return *state;
 }
+
+// A std::thread that can be waited for with a time limit.
+class NativeWorker : public shell::WorkerThread {
+ public:
+  explicit NativeWorker(std::function<void()> job)
+      : thread_([ended = ended_, job = std::move(job)] {
+          job();
+          std::lock_guard<std::mutex> lock(State().mutex);
+          *ended = true;
+          --State().running;
+          State().workerEnded.notify_all();
+        }) {}
+  ~NativeWorker() override {
+    if (!thread_.joinable()) return;
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().workers.push_back(std::move(thread_));
+  }
+
+  bool Join(std::chrono::milliseconds timeout) override {
+    {
+      std::unique_lock<std::mutex> lock(State().mutex);
+      if (!State().workerEnded.wait_for(lock, timeout, [this] { return *ended_; })) return false;
+    }
+    if (thread_.joinable()) thread_.join();
+    return true;
+  }
+
+ private:
+  // Guarded by the state's mutex; shared, since the thread may outlive this object.
+  std::shared_ptr<bool> ended_ = std::make_shared<bool>(false);
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -40,6 +77,11 @@ void JoinWorkers() {
 std::size_t WorkersStarted() {
   std::lock_guard<std::mutex> lock(State().mutex);
   return State().started;
+}
+
+std::size_t WorkersRunning() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().running;
 }
 
 void SetFailWorkers(bool fail) {
@@ -84,13 +126,15 @@ void ResetNativeShell() {
 
 namespace shell {
 
-bool StartWorker(std::function<void()> job) {
+std::unique_ptr<WorkerThread> StartWorker(std::function<void()> job) {
   auto& state = testhost::State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.failWorkers) return false;
-  state.workers.emplace_back(std::move(job));
-  ++state.started;
-  return true;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.failWorkers) return nullptr;
+    ++state.started;
+    ++state.running;
+  }
+  return std::make_unique<testhost::NativeWorker>(std::move(job));
 }
 
 HostHandle LoadPluginIcon(const char* name) { return testhost::FakeIconHandle(name); }

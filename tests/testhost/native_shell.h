@@ -17,9 +17,11 @@ struct ShownMessage {
   unsigned flags = 0;
 };
 
-// Waits for every worker started so far and joins it.
+// Joins every worker whose owner let go of it without joining it.
 void JoinWorkers();
 std::size_t WorkersStarted();
+// Workers whose job has not returned yet.
+std::size_t WorkersRunning();
 // Makes StartWorker fail while set.
 void SetFailWorkers(bool fail);
 

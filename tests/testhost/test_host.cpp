@@ -48,6 +48,7 @@ struct TestHost::State {
   Contact moduleLevel;  // contact 0
   ContactHandle nextContact = kFirstContact;
   bool failContactAdd = false;
+  std::chrono::milliseconds ackDelay{0};
 
   std::map<std::string, ServiceHandler> hostServices;
   std::map<std::string, ServiceHandler> pluginServices;
@@ -289,6 +290,12 @@ intptr_t MIRANDA_CDECL ProtoBroadcastAck(WParam, LParam lParam) {
   record.process = ack->hProcess;
   record.lParam = ack->lParam;
   record.thread = std::this_thread::get_id();
+  std::chrono::milliseconds delay;
+  {
+    std::lock_guard<std::recursive_mutex> lock(S().mutex);
+    delay = S().ackDelay;
+  }
+  std::this_thread::sleep_for(delay);
   {
     std::lock_guard<std::recursive_mutex> lock(S().mutex);
     S().acks.push_back(record);
@@ -411,6 +418,7 @@ void TestHost::Reset() {
   s.moduleLevel = Contact{};
   s.nextContact = kFirstContact;
   s.failContactAdd = false;
+  s.ackDelay = std::chrono::milliseconds(0);
   s.pluginServices.clear();
   s.pluginServiceOrder.clear();
   s.hooks.clear();
@@ -655,6 +663,11 @@ bool TestHost::WaitForAcks(std::size_t count, std::chrono::milliseconds timeout)
 void TestHost::ClearAcks() {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->acks.clear();
+}
+
+void TestHost::SetAckDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->ackDelay = delay;
 }
 
 std::vector<MenuItem> TestHost::MenuItems() const {
