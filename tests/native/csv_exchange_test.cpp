@@ -377,6 +377,20 @@ TEST_F(CsvExchangeTest, AFailedExportLeavesTheOldFileAsItWas) {
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"busy", "out.csv"}));
 }
 
+TEST_F(CsvExchangeTest, ExportReplacesAFileInAFolderTooLongForTheSystemsTemporaryNames) {
+  AddUser({"John", "Smith", "Johnny", 2});
+  testhost::TempFolder deep(249);
+  ASSERT_EQ(deep.Path().size(), 249u);
+  const std::string target = deep.File("u.csv");
+  testhost::WriteFileBytes(target, "old\r\n");
+  testhost::WriteFileBytes(deep.File("~0000"), "another program's\r\n");
+  ExpectMessages(RunCommand("mKestrinUser/Export", target),
+                 {Completed("Export process has completed.")});
+  EXPECT_EQ(testhost::ReadFileBytes(target), kHeader + "John;Smith;Johnny;2;;;\r\n");
+  EXPECT_EQ(testhost::ReadFileBytes(deep.File("~0000")), "another program's\r\n");
+  EXPECT_EQ(deep.Entries(), (std::vector<std::string>{"u.csv", "~0000"}));
+}
+
 TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
   const Record users[] = {
       {"John", "Smith", "Johnny", 2, "j@x.org", "0171 555", "http://x.org"},

@@ -151,10 +151,12 @@ void ResetNativeFiles() {
   State().failures.clear();
 }
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder(std::size_t pathLength) {
   const char* base = std::getenv("TMPDIR");
   std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kestrin-test-XXXXXX";
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kestrin-test-";
+  if (pattern.size() + 6 < pathLength) pattern.append(pathLength - pattern.size() - 6, 'd');
+  pattern += "XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp: " + ErrnoReason());
   path_ = pattern;
 }
@@ -231,6 +233,11 @@ std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, std::strin
 std::unique_ptr<WritableFile> CreateBeside(const std::string& target, std::string& created,
                                            std::string& reason) {
   if (testhost::InjectedFailure(testhost::FileOperation::Create, reason)) return nullptr;
+  // As the system's temporary names: none in a folder too long for them.
+  if (testhost::FolderOf(target).size() > kSystemNamesFolderLimit) {
+    reason = std::strerror(ENAMETOOLONG);
+    return nullptr;
+  }
   std::string name = testhost::FolderOf(target) + "/kesXXXXXX.tmp";
   const int fd = ::mkstemps(name.data(), 4);
   if (fd < 0) {
@@ -238,6 +245,19 @@ std::unique_ptr<WritableFile> CreateBeside(const std::string& target, std::strin
     return nullptr;
   }
   created = name;
+  return std::make_unique<testhost::PosixWritableFile>(fd);
+}
+
+std::unique_ptr<WritableFile> CreateNew(const std::string& path, bool& exists,
+                                        std::string& reason) {
+  exists = false;
+  if (testhost::InjectedFailure(testhost::FileOperation::Create, reason)) return nullptr;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    exists = errno == EEXIST;
+    reason = testhost::ErrnoReason();
+    return nullptr;
+  }
   return std::make_unique<testhost::PosixWritableFile>(fd);
 }
 

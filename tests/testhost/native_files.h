@@ -26,10 +26,10 @@ void FailFileOperation(FileOperation operation, std::size_t nth = 1,
 void ResetNativeFiles();
 
 // A new folder under the system's temporary folder, removed with its
-// content when the object goes.
+// content when the object goes; its path is at least `pathLength` long.
 class TempFolder {
  public:
-  TempFolder();
+  explicit TempFolder(std::size_t pathLength = 0);
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

@@ -202,4 +202,16 @@ TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"busy.csv"});
 }
 
+TEST_F(CsvWineTest, ExportWorksInAFolderTooLongForTheSystemsTemporaryNames) {
+  AddUser("John", "Smith", "Johnny", 2);
+  WinTempFolder deep(249);
+  const std::string target = deep.File("u.csv");
+  WriteWholeFile(target, "old\r\n");
+  const CommandRun run = Export({target});
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0], "Export process has completed.", kCaption, false);
+  EXPECT_EQ(ReadWholeFile(target), kHeader + "John;Smith;Johnny;2;;;\r\n");
+  EXPECT_EQ(deep.Entries(), std::vector<std::string>{"u.csv"}) << "left a file behind";
+}
+
 }  // namespace
