@@ -1,5 +1,6 @@
 #include "csv/csv_exchange.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,6 +24,10 @@ constexpr const char* kImportCompleted = "Import process has completed.";
 constexpr const char* kImportFailed = "Import process has not completed.";
 constexpr const char* kExportCompleted = "Export process has completed.";
 constexpr const char* kExportFailed = "Export process has not completed.";
+// Where and why an import stopped: "%u" stands for the line's number.
+constexpr const char* kLineWithoutName = "Line %u has no name.";
+constexpr const char* kLineNotCreated = "The messenger did not create the contact of line %u.";
+constexpr const char* kLineUnreadable = "Line %u could not be read.";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
@@ -31,10 +36,28 @@ void ShowClosingMessage(const char* text) {
   shell::ShowMessage(TranslateText(text), StripFirstAmpersand(kMessageCaption), shell::kMessageOk);
 }
 
-// A file that could not be used: the command's failure, the file and the system's reason.
-void ShowFileFailure(const char* text, const std::string& path, const std::string& reason) {
-  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason,
-                     StripFirstAmpersand(kMessageCaption), shell::kMessageIconError);
+// `text` translated, with its "%u" replaced by the number of the line.
+std::string LineText(const char* text, std::size_t line) {
+  std::string translated = TranslateText(text);
+  const std::size_t mark = translated.find("%u");
+  if (mark != std::string::npos) translated.replace(mark, 2, std::to_string(line));
+  return translated;
+}
+
+// The import stopped at `line` (counted from 1, as editors count) for `reason`.
+void ShowImportStop(const char* reason, std::size_t line) {
+  shell::ShowMessage(TranslateText(kImportFailed) + "\n" + LineText(reason, line),
+                     StripFirstAmpersand(kMessageCaption), shell::kMessageOk);
+}
+
+// A file that could not be used: the command's failure, where it happened
+// (when known), the file and the system's reason.
+void ShowFileFailure(const char* text, const std::string& where, const std::string& path,
+                     const std::string& reason) {
+  std::string message = TranslateText(text);
+  if (!where.empty()) message += "\n" + where;
+  shell::ShowMessage(message + "\n\n" + path + ": " + reason, StripFirstAmpersand(kMessageCaption),
+                     shell::kMessageIconError);
 }
 
 void RunImport() {
@@ -53,33 +76,37 @@ void RunImport() {
   std::string reason;
   std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(*path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, std::string(), *path, reason);
     return;
   }
   FileSource source(*file);
   LineReader reader(source);
   std::string line;
-  bool header = true;
+  std::size_t number = 0;  // of the line read last
   while (reader.Next(line)) {
-    if (header) {
+    if (++number == 1) {
       // A first line without fields leaves the default map in force.
       ReadHeader(line, map);
-      header = false;
-    } else if (!line.empty() && !ImportRecord(line, map)) {
+      continue;
+    }
+    if (line.empty()) continue;
+    const RecordResult result = ImportRecord(line, map);
+    if (result != RecordResult::Imported) {
       file.reset();
-      ShowClosingMessage(kImportFailed);
+      ShowImportStop(result == RecordResult::NotCreated ? kLineNotCreated : kLineWithoutName,
+                     number);
       return;
     }
   }
   if (reader.Failed()) {
     file.reset();
-    ShowFileFailure(kImportFailed, *path, source.Reason());
+    ShowFileFailure(kImportFailed, LineText(kLineUnreadable, number + 1), *path, source.Reason());
     return;
   }
   const bool closed = file->Close(reason);
   file.reset();
   if (!closed) {
-    ShowFileFailure(kImportFailed, *path, reason);
+    ShowFileFailure(kImportFailed, std::string(), *path, reason);
     return;
   }
   ShowClosingMessage(kImportCompleted);
@@ -135,11 +162,39 @@ class PendingFile {
   bool placed_ = false;
 };
 
+// A new file beside `target` that is to take its place. In a folder too long
+// for the system's names, it gets one of our own: "~" and hexadecimal digits,
+// no longer than the target's own name, so that it fits wherever the target does.
+std::unique_ptr<shell::WritableFile> CreateBesideTarget(const std::string& target,
+                                                        std::string& created, std::string& reason) {
+  const std::size_t slash = target.find_last_of("\\/");
+  const std::size_t folderLength = slash == std::string::npos ? 0 : slash;
+  if (folderLength <= shell::kSystemNamesFolderLimit)
+    return shell::CreateBeside(target, created, reason);
+  const std::size_t nameLength = target.size() - slash - 1;
+  const std::size_t digits = std::min<std::size_t>(4, nameLength > 0 ? nameLength - 1 : 0);
+  const unsigned names = 1u << (4 * digits);
+  constexpr unsigned kAttempts = 256;
+  for (unsigned number = 0; number < names && number < kAttempts; ++number) {
+    std::string path = target.substr(0, slash + 1) + "~";
+    for (std::size_t digit = digits; digit-- > 0;)
+      path += "0123456789abcdef"[(number >> (4 * digit)) & 0xF];
+    bool exists = false;
+    std::unique_ptr<shell::WritableFile> file = shell::CreateNew(path, exists, reason);
+    if (file) {
+      created = path;
+      return file;
+    }
+    if (!exists) return nullptr;
+  }
+  return nullptr;
+}
+
 // Writes every Kestrin user into a new file and only then replaces `target`
 // with it, so that a failure leaves an existing file as it was.
 bool WriteExportFile(const std::string& target, std::string& reason) {
   std::string created;
-  std::unique_ptr<shell::WritableFile> file = shell::CreateBeside(target, created, reason);
+  std::unique_ptr<shell::WritableFile> file = CreateBesideTarget(target, created, reason);
   if (!file) return false;
   PendingFile pending(std::move(file), created);
   pending.Append(std::string(kHeaderLine) + kLineEnd);
@@ -163,7 +218,7 @@ void RunExport() {
 
   std::string reason;
   if (!WriteExportFile(*path, reason)) {
-    ShowFileFailure(kExportFailed, *path, reason);
+    ShowFileFailure(kExportFailed, std::string(), *path, reason);
     return;
   }
   ShowClosingMessage(kExportCompleted);
@@ -171,9 +226,9 @@ void RunExport() {
 
 }  // namespace
 
-bool ImportRecord(std::string_view line, const ColumnMap& map) {
+RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
-  if (fields.empty()) return false;
+  if (fields.empty()) return RecordResult::NoName;
   std::string first = ColumnValue(fields, map, Column::FirstName);
   std::string last = ColumnValue(fields, map, Column::LastName);
   std::string name = ColumnValue(fields, map, Column::Name);
@@ -187,7 +242,7 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
     if (IsBlank(name)) {
       shell::ShowMessage(TranslateText("Invalid or empty full user name."), TranslateText("Error"),
                          shell::kMessageIconError);
-      return false;
+      return RecordResult::NoName;
     }
     fullName = name;
     FullNameParts parts = SplitFullName(name);
@@ -200,7 +255,7 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   if (IsBlank(name)) name = Trim(fullName);
 
   const ContactHandle contact = CreateContactEntry(fullName);
-  if (contact == 0) return false;
+  if (contact == 0) return RecordResult::NotCreated;
   WriteSettingString(contact, kModule, "Nick", name);
   WriteSettingString(contact, kModule, "FirstName", first);
   WriteSettingString(contact, kModule, "LastName", last);
@@ -213,7 +268,7 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   WriteSettingDword(contact, kModule, "ContactType",
                     static_cast<uint32_t>(ParseInt32(type).value_or(0)));
   WriteContactStatus(contact);
-  return true;
+  return RecordResult::Imported;
 }
 
 intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam) {

@@ -12,9 +12,11 @@
 intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam);
 intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam);
 
-// Creates one Kestrin user from a data line read under `map`; false when the
-// line cannot be imported (no fields, no name at all, or no contact created).
-bool ImportRecord(std::string_view line, const ColumnMap& map);
+enum class RecordResult { Imported, NoName, NotCreated };
+
+// Creates one Kestrin user from a data line read under `map`, unless the line
+// has no name at all (an empty line among them) or the host creates no contact.
+RecordResult ImportRecord(std::string_view line, const ColumnMap& map);
 
 // An open file as a byte source; keeps the reason of a failed read.
 class FileSource : public ByteSource {

@@ -277,20 +277,26 @@ TEST_F(CsvExchangeTest, HeaderAloneOrEmptyFileImportsNothing) {
   }
 }
 
-TEST_F(CsvExchangeTest, AFailingLineStopsTheImportAndKeepsEarlierContacts) {
+TEST_F(CsvExchangeTest, AFailingLineStopsTheImportKeepsEarlierContactsAndSaysWhere) {
   const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
-  const ShownMessage notCompleted = Completed("Import process has not completed.");
+  const auto stopped = [](const std::string& where) {
+    return Completed(("Import process has not completed.\n" + where).c_str());
+  };
   // A line of blanks, a line without any name, then a header that matches nothing.
-  ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"), {invalidName, notCompleted});
+  ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"),
+                 {invalidName, stopped("Line 3 has no name.")});
   EXPECT_EQ(host.ContactCount(), 1u);
-  ExpectMessages(Import(kHeader + "E;F\r\n ; ;\t;5;mail\r\nG;H\r\n"), {invalidName, notCompleted});
+  // Skipped empty lines count.
+  ExpectMessages(Import(kHeader + "E;F\r\n\r\n\n ; ;\t;5;mail\r\nG;H\r\n"),
+                 {invalidName, stopped("Line 5 has no name.")});
   EXPECT_EQ(host.ContactCount(), 2u);
   ExpectMessages(Import("John;Smith;John Smith;3\r\nAnna;Lee;Anna Lee;1\r\n"),
-                 {invalidName, notCompleted});
+                 {invalidName, stopped("Line 2 has no name.")});
   EXPECT_EQ(host.ContactCount(), 2u);
 
   host.SetFailContactAdd(true);
-  ExpectMessages(Import(kHeader + "I;J\r\n"), {notCompleted});
+  ExpectMessages(Import(kHeader + "I;J\r\n"),
+                 {stopped("The messenger did not create the contact of line 2.")});
   EXPECT_EQ(host.ContactCount(), 2u);
 }
 
@@ -307,7 +313,10 @@ TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   }
   testhost::FailFileOperation(FileOperation::Read, 2, "The device is not ready.");
   const auto shown = Import(file);
-  ExpectFileFailure(shown, "Import process has not completed.", folder.File("in.csv"),
+  // The header and the imported lines come before the line that could not be read.
+  const std::string unread =
+      "Line " + std::to_string(host.ContactCount() + 2) + " could not be read.";
+  ExpectFileFailure(shown, "Import process has not completed.\n" + unread, folder.File("in.csv"),
                     "The device is not ready.");
   EXPECT_GT(host.ContactCount(), 1000u);
   EXPECT_LT(host.ContactCount(), lines);

@@ -171,10 +171,11 @@ TEST_F(CsvWineTest, HeaderInAnotherOrderWithExtraColumnsAndEmptyLines) {
 
 TEST_F(CsvWineTest, ALineThatFailsStopsTheImportAndKeepsEarlierContacts) {
   host.AddTranslation("Import process has not completed.", "Import nicht beendet.");
+  host.AddTranslation("Line %u has no name.", "Zeile %u hat keinen Namen.");
   const CommandRun run = ImportBytes(kHeader + "Anna;Lee\r\n  ;\t\r\nBob;Ray\r\n");
   ASSERT_EQ(run.boxes.size(), 2u);
   ExpectBox(run.boxes[0], "Invalid or empty full user name.", "Error", true);
-  ExpectBox(run.boxes[1], "Import nicht beendet.", kCaption, false);
+  ExpectBox(run.boxes[1], "Import nicht beendet.\nZeile 3 hat keinen Namen.", kCaption, false);
   ASSERT_EQ(host.ContactCount(), 1u);
   EXPECT_EQ(Text(host.Contacts()[0], "FirstName"), "Anna");
 }
