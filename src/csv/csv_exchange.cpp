@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "editor/editor_text.h"
+#include "host/command_guard.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kMessageCaption = "&Kestrin Users";
 constexpr const char* kFilterDescription = "Comma Separated Values (*.csv)";
 constexpr const char* kFilterPattern = "*.csv";
 constexpr const char* kDefaultExtension = "csv";
@@ -33,7 +33,7 @@ constexpr std::size_t kWriteChunk = 64 * 1024;
 
 // The caption is the popup's name without its "&", and is not translated.
 void ShowClosingMessage(const char* text) {
-  shell::ShowMessage(TranslateText(text), StripFirstAmpersand(kMessageCaption), shell::kMessageOk);
+  shell::ShowMessage(TranslateText(text), StripFirstAmpersand(kCommandsPopup), shell::kMessageOk);
 }
 
 // `text` translated, with its "%u" replaced by the number of the line.
@@ -47,7 +47,7 @@ std::string LineText(const char* text, std::size_t line) {
 // The import stopped at `line` (counted from 1, as editors count) for `reason`.
 void ShowImportStop(const char* reason, std::size_t line) {
   shell::ShowMessage(TranslateText(kImportFailed) + "\n" + LineText(reason, line),
-                     StripFirstAmpersand(kMessageCaption), shell::kMessageOk);
+                     StripFirstAmpersand(kCommandsPopup), shell::kMessageOk);
 }
 
 // A file that could not be used: the command's failure, where it happened
@@ -56,7 +56,7 @@ void ShowFileFailure(const char* text, const std::string& where, const std::stri
                      const std::string& reason) {
   std::string message = TranslateText(text);
   if (!where.empty()) message += "\n" + where;
-  shell::ShowMessage(message + "\n\n" + path + ": " + reason, StripFirstAmpersand(kMessageCaption),
+  shell::ShowMessage(message + "\n\n" + path + ": " + reason, StripFirstAmpersand(kCommandsPopup),
                      shell::kMessageIconError);
 }
 
@@ -272,15 +272,9 @@ RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
 }
 
 intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunImport();
-    return 0;
-  });
+  return GuardedCommand(kImportFailed, RunImport);
 }
 
 intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam) {
-  return GuardedHandler([] {
-    RunExport();
-    return 0;
-  });
+  return GuardedCommand(kExportFailed, RunExport);
 }

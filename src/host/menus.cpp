@@ -5,6 +5,7 @@
 #include "csv/csv_exchange.h"
 #include "editor/editor_text.h"
 #include "editor/editor_window.h"
+#include "host/command_guard.h"
 #include "host/globals.h"
 #include "host/protocol.h"
 #include "records/KestrinUserU.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr const char* kPopupName = "&Kestrin Users";
+constexpr const char* kEditorFailed = "The Kestrin user window has failed.";
 constexpr int kPopupPosition = 1000010000;
 
 struct MainMenuEntry {
@@ -63,7 +64,7 @@ intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam) {
     CreateHostService("mKestrinUser/Edit", EditCommand);
     CreateHostService("mKestrinUser/Import", ImportContacts);
     CreateHostService("mKestrinUser/Export", ExportContacts);
-    const std::string popupName = TranslateText(kPopupName);
+    const std::string popupName = TranslateText(kCommandsPopup);
     for (const MainMenuEntry& entry : kMainMenu) AddMainMenuItem(entry, popupName);
     EditMenuItem = AddEditMenuItem();
     NumberContacts();
@@ -88,19 +89,18 @@ void OpenEditor(ContactHandle contact) {
   EditedContact = contact;
   EditorCaption = StripFirstAmpersand(contact == 0 ? "&Add Kestrin User" : "&Edit Kestrin User");
   EditorOpen = true;
+  // Cleared however the window ends, so that a later Add or Edit can open it.
+  struct ClosedAtTheEnd {
+    ~ClosedAtTheEnd() { EditorOpen = false; }
+  } closed;
   RunEditorWindow();
 }
 
 intptr_t MIRANDA_CDECL AddCommand(WParam, LParam) {
-  return GuardedHandler([] {
-    OpenEditor(0);
-    return 0;
-  });
+  return GuardedCommand(kEditorFailed, [] { OpenEditor(0); });
 }
 
 intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam) {
-  return GuardedHandler([contact] {
-    OpenEditor(static_cast<ContactHandle>(contact));
-    return 0;
-  });
+  return GuardedCommand(kEditorFailed,
+                        [contact] { OpenEditor(static_cast<ContactHandle>(contact)); });
 }

@@ -335,6 +335,26 @@ TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   EXPECT_EQ(host.ContactCount(), 0u);
 }
 
+TEST_F(CsvExchangeTest, AnExceptionInACommandIsToldInAnErrorBox) {
+  const auto box = [](const std::string& text) {
+    return ShownMessage{text, "Kestrin Users", 0x10};
+  };
+  testhost::ThrowAtNextFileDialog();
+  ExpectMessages(RunCommand("mKestrinUser/Import", std::nullopt),
+                 {box("Import process has not completed.\nThere is not enough memory.")});
+  testhost::ThrowAtNextFileDialog();
+  ExpectMessages(RunCommand("mKestrinUser/Export", std::nullopt),
+                 {box("Export process has not completed.\nThere is not enough memory.")});
+
+  testhost::ThrowAtNextEditorRun("no window class");
+  ExpectMessages(RunCommand("mKestrinUser/Add", std::nullopt),
+                 {box("The Kestrin user window has failed.\nAn unexpected error occurred. "
+                      "(no window class)")});
+  // The editor counts as closed again.
+  ExpectMessages(RunCommand("mKestrinUser/Edit", std::nullopt), {});
+  EXPECT_EQ(testhost::EditorRuns().size(), 1u);
+}
+
 TEST_F(CsvExchangeTest, ExportWritesTheHeaderAndEveryKestrinUserOnly) {
   const std::string target = folder.File("out.csv");
   ExpectMessages(RunCommand("mKestrinUser/Export", target),

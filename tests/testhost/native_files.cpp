@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 
 #include "shell/files.h"
@@ -32,6 +33,7 @@ struct FilesState {
   std::deque<std::optional<std::string>> answers;
   std::vector<shell::FileDialogRequest> requests;
   std::multimap<FileOperation, Failure> failures;
+  bool dialogThrows = false;
 };
 
 FilesState& State() {
@@ -139,6 +141,11 @@ std::vector<shell::FileDialogRequest> FileDialogRequests() {
   return State().requests;
 }
 
+void ThrowAtNextFileDialog() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().dialogThrows = true;
+}
+
 void FailFileOperation(FileOperation operation, std::size_t nth, const std::string& reason) {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().failures.insert({operation, Failure{std::max<std::size_t>(nth, 1), reason}});
@@ -149,6 +156,7 @@ void ResetNativeFiles() {
   State().answers.clear();
   State().requests.clear();
   State().failures.clear();
+  State().dialogThrows = false;
 }
 
 TempFolder::TempFolder(std::size_t pathLength) {
@@ -214,6 +222,10 @@ std::optional<std::string> AskFileName(const FileDialogRequest& request) {
   auto& state = testhost::State();
   std::lock_guard<std::mutex> lock(state.mutex);
   state.requests.push_back(request);
+  if (state.dialogThrows) {
+    state.dialogThrows = false;
+    throw std::bad_alloc();
+  }
   if (state.answers.empty()) return std::nullopt;
   std::optional<std::string> answer = std::move(state.answers.front());
   state.answers.pop_front();

@@ -16,6 +16,8 @@ namespace testhost {
 // cancelled dialog. A dialog with no answer queued is cancelled.
 void QueueFileDialogAnswer(std::optional<std::string> answer);
 std::vector<shell::FileDialogRequest> FileDialogRequests();
+// Makes the next file dialog throw std::bad_alloc, as when memory runs out.
+void ThrowAtNextFileDialog();
 
 enum class FileOperation { Open, Read, Create, Write, Close, Replace };
 // Makes the `nth` call of `operation` from now on (1 = the next one) fail with `reason`.

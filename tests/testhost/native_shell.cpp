@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -24,6 +25,7 @@ struct ShellState {
   bool failWorkers = false;
   std::vector<ShownMessage> messages;
   std::vector<EditorRun> editorRuns;
+  std::string editorThrow;  // what the next editor run throws, when not empty
 };
 
 ShellState& State() {
@@ -113,6 +115,11 @@ void ClearEditorRuns() {
   State().editorRuns.clear();
 }
 
+void ThrowAtNextEditorRun(const std::string& what) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().editorThrow = what;
+}
+
 void ResetNativeShell() {
   JoinWorkers();
   std::lock_guard<std::mutex> lock(State().mutex);
@@ -120,6 +127,7 @@ void ResetNativeShell() {
   State().failWorkers = false;
   State().messages.clear();
   State().editorRuns.clear();
+  State().editorThrow.clear();
 }
 
 }  // namespace testhost
@@ -150,6 +158,9 @@ void ShowMessage(const std::string& text, const std::string& caption, unsigned f
 void RunEditorWindow() {
   {
     std::lock_guard<std::mutex> lock(testhost::State().mutex);
+    std::string what;
+    what.swap(testhost::State().editorThrow);
+    if (!what.empty()) throw std::runtime_error(what);
     testhost::State().editorRuns.push_back({EditedContact, EditorCaption});
   }
   EditorOpen = false;

@@ -38,6 +38,8 @@ struct EditorRun {
 };
 std::vector<EditorRun> EditorRuns();
 void ClearEditorRuns();
+// Makes the next RunEditorWindow throw std::runtime_error(`what`) instead.
+void ThrowAtNextEditorRun(const std::string& what);
 
 // Resets every record above.
 void ResetNativeShell();
