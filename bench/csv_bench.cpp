@@ -21,7 +21,7 @@
 #include "csv/csv_exchange.h"
 #include "csv/csv_format.h"
 #include "host/globals.h"
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 #include "shell/files.h"
 #include "testhost/native_files.h"
 #include "testhost/native_shell.h"

@@ -12,7 +12,7 @@
 
 #include "bench_support.h"
 #include "host/globals.h"
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 #include "testhost/test_host.h"
 
 namespace {

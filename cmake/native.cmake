@@ -4,7 +4,7 @@ find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
 
 add_library(kestrin_core STATIC ${KESTRIN_CORE_SOURCES})
-target_include_directories(kestrin_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(kestrin_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${KESTRIN_GENERATED_DIR})
 target_link_libraries(kestrin_core PUBLIC Threads::Threads)
 
 # The test host with the native stand-ins of the platform operations; object
@@ -18,8 +18,10 @@ file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS tests/native/*.cpp)
 add_executable(native_tests ${NATIVE_TEST_SOURCES})
 target_link_libraries(native_tests PRIVATE testhost_native GTest::gtest GTest::gmock GTest::gtest_main)
 include(GoogleTest)
+# Temporary folders of the tests go under the build folder too.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
 gtest_discover_tests(native_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "KESTRIN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  PROPERTIES ENVIRONMENT "KESTRIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
 
 # Benchmarks: one program each, run by hand (see README).
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)

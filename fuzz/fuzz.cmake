@@ -4,7 +4,7 @@
 set(KESTRIN_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
 add_library(kestrin_core_fuzz STATIC ${KESTRIN_CORE_SOURCES})
-target_include_directories(kestrin_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(kestrin_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src ${KESTRIN_GENERATED_DIR})
 target_compile_options(kestrin_core_fuzz PUBLIC ${KESTRIN_FUZZ_FLAGS} -fsanitize=fuzzer-no-link)
 target_link_options(kestrin_core_fuzz PUBLIC ${KESTRIN_FUZZ_FLAGS})
 target_link_libraries(kestrin_core_fuzz PUBLIC Threads::Threads)

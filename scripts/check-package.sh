@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "package: $*" >&2; exit 1; }
 
 zip_path=$("$root/scripts/package.sh" "$dll" "$work/dist")
-version=$(sed -n 's/^project(mKestrinUser VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+version=$("$root/scripts/version.sh")
 [ "$(basename "$zip_path")" = "mKestrinUser-$version.zip" ] || fail "unexpected name $zip_path"
 
 mkdir "$work/unpacked"
@@ -36,6 +36,10 @@ for text in readme.txt langpack_mKestrinUser.txt kestrin-users-example.csv; do
   [ "$lines" -gt 0 ] && [ "$lines" = "$crlf" ] || fail "$text has lines without CR LF"
   [ "$(tail -c 2 "$file" | od -An -tx1 | tr -d ' ')" = "0d0a" ] || fail "$text lacks a final CR LF"
 done
+# The users' readme is written by hand: its title must name this release.
+title=$(head -n 1 "$work/unpacked/readme.txt")
+[ "$title" = "mKestrinUser $version - Kestrin users for Miranda IM"$'\r' ] ||
+  fail "readme.txt's title does not name version $version: $title"
 header=$(head -n 1 "$work/unpacked/kestrin-users-example.csv")
 [ "$header" = $'First Name;Last Name;Name;Contact Type;E-mail Address;Mobile Phone;Personal Web Page\r' ] ||
   fail "the example's header is: $header"

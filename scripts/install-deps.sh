@@ -3,10 +3,12 @@
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
-need_native=(cmake ninja-build g++ make python3 clang-14 libclang-rt-14-dev clang-format
-             googletest libgtest-dev libgmock-dev libbenchmark-dev zip unzip)
+# zip and unzip pack and check the release zip; xauth serves xvfb-run;
+# imagemagick converts the pictures of scripts/demo.sh and scripts/pictures.sh.
+need_native=(cmake ninja-build g++ python3 clang-14 libclang-rt-14-dev clang-format
+             googletest libgtest-dev libgmock-dev zip unzip)
 need_cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
-need_wine=(wine wine32:i386 xvfb xauth xdotool imagemagick)
+need_wine=(wine wine32:i386 xvfb xauth imagemagick)
 
 missing=()
 for p in "${need_native[@]}" "${need_cross[@]}" "${need_wine[@]}"; do

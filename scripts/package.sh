@@ -9,9 +9,7 @@ dll=$1
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
 
-version=$(sed -n 's/^project(mKestrinUser VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-[ -n "$version" ] || { echo "package: no version in CMakeLists.txt" >&2; exit 1; }
-zip_path="$out/mKestrinUser-$version.zip"
+zip_path="$out/mKestrinUser-$("$root/scripts/version.sh").zip"
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT

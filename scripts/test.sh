@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test suite: the native core tests (plain
 # and under AddressSanitizer and UndefinedBehaviorSanitizer), a short fuzz run,
-# and the Wine suite of the real DLL under Xvfb.
+# and the Wine suite of the real DLL under Xvfb; before them the formatting and
+# the include direction of the layers are checked.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 scripts/build.sh
 scripts/format.sh --check
+scripts/check-layers.sh
 
 for preset in native asan; do
   echo "== $preset =="

@@ -5,8 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "editor/editor_text.h"
-#include "host/command_guard.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
@@ -16,24 +14,22 @@
 
 namespace {
 
-constexpr const char* kFilterDescription = "Comma Separated Values (*.csv)";
+constexpr const char* kImportCompleted = N_("Import process has completed.");
+constexpr const char* kExportCompleted = N_("Export process has completed.");
+// Where and why an import stopped: "%u" stands for the line's number.
+constexpr const char* kLineWithoutName = N_("Line %u has no name.");
+constexpr const char* kLineNotCreated = N_("The messenger did not create the contact of line %u.");
+constexpr const char* kLineUnreadable = N_("Line %u could not be read.");
+
+constexpr const char* kOpenTitle = N_("Open");
+constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
 constexpr const char* kFilterPattern = "*.csv";
 constexpr const char* kDefaultExtension = "csv";
 
-constexpr const char* kImportCompleted = "Import process has completed.";
-constexpr const char* kImportFailed = "Import process has not completed.";
-constexpr const char* kExportCompleted = "Export process has completed.";
-constexpr const char* kExportFailed = "Export process has not completed.";
-// Where and why an import stopped: "%u" stands for the line's number.
-constexpr const char* kLineWithoutName = "Line %u has no name.";
-constexpr const char* kLineNotCreated = "The messenger did not create the contact of line %u.";
-constexpr const char* kLineUnreadable = "Line %u could not be read.";
-
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
-// The caption is the popup's name without its "&", and is not translated.
-void ShowClosingMessage(const char* text) {
-  shell::ShowMessage(TranslateText(text), StripFirstAmpersand(kCommandsPopup), shell::kMessageOk);
+void ShowClosingMessage(const char* text, const std::string& caption) {
+  shell::ShowMessage(TranslateText(text), caption, shell::kMessageOk);
 }
 
 // `text` translated, with its "%u" replaced by the number of the line.
@@ -45,26 +41,27 @@ std::string LineText(const char* text, std::size_t line) {
 }
 
 // The import stopped at `line` (counted from 1, as editors count) for `reason`.
-void ShowImportStop(const char* reason, std::size_t line) {
-  shell::ShowMessage(TranslateText(kImportFailed) + "\n" + LineText(reason, line),
-                     StripFirstAmpersand(kCommandsPopup), shell::kMessageOk);
+void ShowImportStop(const char* reason, std::size_t line, const std::string& caption) {
+  shell::ShowMessage(TranslateText(kImportFailed) + "\n" + LineText(reason, line), caption,
+                     shell::kMessageOk);
 }
 
 // A file that could not be used: the command's failure, where it happened
 // (when known), the file and the system's reason.
 void ShowFileFailure(const char* text, const std::string& where, const std::string& path,
-                     const std::string& reason) {
+                     const std::string& reason, const std::string& caption) {
   std::string message = TranslateText(text);
   if (!where.empty()) message += "\n" + where;
-  shell::ShowMessage(message + "\n\n" + path + ": " + reason, StripFirstAmpersand(kCommandsPopup),
-                     shell::kMessageIconError);
+  shell::ShowMessage(message + "\n\n" + path + ": " + reason, caption, shell::kMessageIconError);
 }
 
-void RunImport() {
+}  // namespace
+
+void RunImport(const std::string& caption) {
   ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
-  request.title = TranslateText("Open");
+  request.title = TranslateText(kOpenTitle);
   request.filterDescription = TranslateText(kFilterDescription);
   request.filterPattern = kFilterPattern;
   request.defaultExtension = kDefaultExtension;
@@ -76,7 +73,7 @@ void RunImport() {
   std::string reason;
   std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(*path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, std::string(), *path, reason);
+    ShowFileFailure(kImportFailed, std::string(), *path, reason, caption);
     return;
   }
   FileSource source(*file);
@@ -94,23 +91,26 @@ void RunImport() {
     if (result != RecordResult::Imported) {
       file.reset();
       ShowImportStop(result == RecordResult::NotCreated ? kLineNotCreated : kLineWithoutName,
-                     number);
+                     number, caption);
       return;
     }
   }
   if (reader.Failed()) {
     file.reset();
-    ShowFileFailure(kImportFailed, LineText(kLineUnreadable, number + 1), *path, source.Reason());
+    ShowFileFailure(kImportFailed, LineText(kLineUnreadable, number + 1), *path, source.Reason(),
+                    caption);
     return;
   }
   const bool closed = file->Close(reason);
   file.reset();
   if (!closed) {
-    ShowFileFailure(kImportFailed, std::string(), *path, reason);
+    ShowFileFailure(kImportFailed, std::string(), *path, reason, caption);
     return;
   }
-  ShowClosingMessage(kImportCompleted);
+  ShowClosingMessage(kImportCompleted, caption);
 }
+
+namespace {
 
 // The new file beside the target: removed again unless it took the target's place.
 class PendingFile {
@@ -205,7 +205,9 @@ bool WriteExportFile(const std::string& target, std::string& reason) {
   return pending.PlaceAt(target, reason);
 }
 
-void RunExport() {
+}  // namespace
+
+void RunExport(const std::string& caption) {
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Save;
   request.title = "Save";
@@ -218,13 +220,24 @@ void RunExport() {
 
   std::string reason;
   if (!WriteExportFile(*path, reason)) {
-    ShowFileFailure(kExportFailed, std::string(), *path, reason);
+    ShowFileFailure(kExportFailed, std::string(), *path, reason, caption);
     return;
   }
-  ShowClosingMessage(kExportCompleted);
+  ShowClosingMessage(kExportCompleted, caption);
 }
 
-}  // namespace
+std::string ExportRecord(ContactHandle contact) {
+  ContactDetails details = ReadContactDetails(contact);
+  ColumnValues values;
+  values[Column::FirstName] = std::move(details.first);
+  values[Column::LastName] = std::move(details.last);
+  values[Column::Name] = std::move(details.nick);
+  values[Column::ContactType] = std::to_string(details.contactType);
+  values[Column::Email] = std::move(details.email);
+  values[Column::Mobile] = std::move(details.mobile);
+  values[Column::Homepage] = std::move(details.homepage);
+  return RecordLine(values);
+}
 
 RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
@@ -232,16 +245,17 @@ RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
   std::string first = ColumnValue(fields, map, Column::FirstName);
   std::string last = ColumnValue(fields, map, Column::LastName);
   std::string name = ColumnValue(fields, map, Column::Name);
-  const std::string type = ColumnValue(fields, map, Column::ContactType);
-  const std::string mail = ColumnValue(fields, map, Column::Email);
-  const std::string mobile = ColumnValue(fields, map, Column::Mobile);
-  const std::string web = ColumnValue(fields, map, Column::Homepage);
+  ContactDetails details;
+  details.contactType = ParseInt32(ColumnValue(fields, map, Column::ContactType)).value_or(0);
+  details.email = ColumnValue(fields, map, Column::Email);
+  details.mobile = ColumnValue(fields, map, Column::Mobile);
+  details.homepage = ColumnValue(fields, map, Column::Homepage);
 
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
     if (IsBlank(name)) {
-      shell::ShowMessage(TranslateText("Invalid or empty full user name."), TranslateText("Error"),
-                         shell::kMessageIconError);
+      shell::ShowMessage(TranslateText(N_("Invalid or empty full user name.")),
+                         TranslateText(N_("Error")), shell::kMessageIconError);
       return RecordResult::NoName;
     }
     fullName = name;
@@ -256,25 +270,9 @@ RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
 
   const ContactHandle contact = CreateContactEntry(fullName);
   if (contact == 0) return RecordResult::NotCreated;
-  WriteSettingString(contact, kModule, "Nick", name);
-  WriteSettingString(contact, kModule, "FirstName", first);
-  WriteSettingString(contact, kModule, "LastName", last);
-  if (!mail.empty()) WriteSettingString(contact, kModule, "e-mail", mail);
-  if (!mobile.empty()) {
-    WriteSettingString(contact, kModule, "Cellular", mobile + " SMS");
-    WriteSettingString(contact, kModule, "AlternativeCellular", mobile);
-  }
-  if (!web.empty()) WriteSettingString(contact, kModule, "Homepage", web);
-  WriteSettingDword(contact, kModule, "ContactType",
-                    static_cast<uint32_t>(ParseInt32(type).value_or(0)));
-  WriteContactStatus(contact);
+  details.nick = std::move(name);
+  details.first = std::move(first);
+  details.last = std::move(last);
+  WriteImportedDetails(contact, details);
   return RecordResult::Imported;
-}
-
-intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam) {
-  return GuardedCommand(kImportFailed, RunImport);
-}
-
-intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam) {
-  return GuardedCommand(kExportFailed, RunExport);
 }

@@ -1,4 +1,4 @@
-// The Import and Export commands of the exchange file.
+// The Import and Export commands of the exchange file, and one record of it.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +9,17 @@
 #include "host/m_globaldefs.h"
 #include "shell/files.h"
 
-intptr_t MIRANDA_CDECL ImportContacts(WParam, LParam);
-intptr_t MIRANDA_CDECL ExportContacts(WParam, LParam);
+// Ask for a file and import from it or export into it; `caption` titles the
+// closing messages.
+void RunImport(const std::string& caption);
+void RunExport(const std::string& caption);
+
+// The first lines of the messages of an import or export that did not complete.
+inline constexpr const char* kImportFailed = N_("Import process has not completed.");
+inline constexpr const char* kExportFailed = N_("Export process has not completed.");
+
+// The data line of a Kestrin user, without its line end.
+std::string ExportRecord(ContactHandle contact);
 
 enum class RecordResult { Imported, NoName, NotCreated };
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "host/globals.h"
-
 namespace {
 
 constexpr char kEndOfFile = 26;  // Ctrl-Z
@@ -82,25 +80,12 @@ std::string FieldText(std::string_view value) {
   return quoted;
 }
 
-std::string ExportRecord(ContactHandle contact) {
-  auto text = [contact](const char* setting) {
-    return FieldText(GetSettingString(contact, kModule, setting, std::string()));
-  };
-  const auto contactType =
-      static_cast<int32_t>(GetSettingDword(contact, kModule, "ContactType", 0));
-  std::string line = text("FirstName");
-  line += ';';
-  line += text("LastName");
-  line += ';';
-  line += text("Nick");
-  line += ';';
-  line += std::to_string(contactType);
-  line += ';';
-  line += text("e-mail");
-  line += ';';
-  line += text("AlternativeCellular");
-  line += ';';
-  line += text("Homepage");
+std::string RecordLine(const ColumnValues& values) {
+  std::string line = FieldText(values.text[0]);
+  for (int column = 1; column < kColumnCount; ++column) {
+    line += ';';
+    line += FieldText(values.text[column]);
+  }
   return line;
 }
 

@@ -1,7 +1,7 @@
 // The exchange file: semicolon-separated lines of Kestrin users. Reading lines
 // from a byte source, splitting them into fields, matching the header to the
-// seven columns, and rendering one contact as a line. Portable: works on
-// memory and on anything that can hand out bytes in chunks.
+// seven columns, and rendering the values of one record as a line. Portable:
+// works on memory and on anything that can hand out bytes in chunks.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "host/m_globaldefs.h"
 
 // The columns in the order export writes them; the position is also the
 // default index of the column map.
@@ -34,6 +32,14 @@ struct ColumnMap {
   int32_t operator[](Column column) const { return index[static_cast<int>(column)]; }
 };
 
+// The values of one record, by column.
+struct ColumnValues {
+  std::string text[kColumnCount];
+
+  std::string& operator[](Column column) { return text[static_cast<int>(column)]; }
+  const std::string& operator[](Column column) const { return text[static_cast<int>(column)]; }
+};
+
 using FieldList = std::vector<std::string>;
 
 // The fields of one line; an empty line has none. Quoted fields lose their
@@ -54,8 +60,9 @@ std::string ColumnValue(const FieldList& fields, const ColumnMap& map, Column co
 // semicolon inside a quoted value gets a blank between them, since no field
 // can carry those: the line's structure always survives.
 std::string FieldText(std::string_view value);
-// The contact's data line, without its line end.
-std::string ExportRecord(ContactHandle contact);
+// The data line of one record, every value as FieldText writes it, without
+// its line end.
+std::string RecordLine(const ColumnValues& values);
 
 // Hands out the bytes of a file, or of anything else, in chunks.
 class ByteSource {

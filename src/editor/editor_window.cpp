@@ -95,7 +95,7 @@ TsVCLEdit* AddField(Editor& editor, int top, const char* text = nullptr) {
   return field;
 }
 
-void AddLine(Editor& editor, int top, int kind) {
+void AddLine(Editor& editor, int top, DWORD kind) {
   auto* line = AddControl<TsVCLLine>(editor, kColumnLeft, top, kColumnWidth, 1);
   line->Kind = kind;
   line->Show();
@@ -109,50 +109,47 @@ TsVCLButton* AddButton(Editor& editor, int left, const char* text) {
 }
 
 void LoadContact(Editor& editor, ContactHandle contact) {
-  auto text = [contact](const char* setting) {
-    return GetSettingString(contact, kModule, setting, "");
-  };
-  editor.fullName->SetText(JoinFullName(text("FirstName"), text("LastName")));
-  editor.nick->SetText(text("Nick"));
-  const auto type = static_cast<int32_t>(GetSettingDword(contact, kModule, "ContactType", 0));
+  const ContactDetails details = ReadContactDetails(contact);
+  editor.fullName->SetText(JoinFullName(details.first, details.last));
+  editor.nick->SetText(details.nick);
   // A type the list does not know leaves it without a selection.
+  const int32_t type = details.contactType;
   editor.contactType->SetItemIndex(type >= 0 && type < kContactTypeCount ? type : -1);
-  editor.mobile->SetText(text("AlternativeCellular"));
-  editor.email->SetText(text("e-mail"));
-  editor.homepage->SetText(text("Homepage"));
-  const uint32_t address = GetSettingDword(contact, kModule, "RealIP", 0);
-  if (address != 0) editor.address->SetText(ReverseDotted(AddrToDotted(address)));
+  editor.mobile->SetText(details.mobile);
+  editor.email->SetText(details.email);
+  editor.homepage->SetText(details.homepage);
+  if (details.address != 0) editor.address->SetText(ReverseDotted(AddrToDotted(details.address)));
 }
 
 void BuildEditorControls(Editor& editor) {
   int top = 8;
-  AddLabel(editor, top, "&Full Name");
+  AddLabel(editor, top, N_("&Full Name"));
   editor.fullName = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&Nick Name");
+  AddLabel(editor, top, N_("&Nick Name"));
   editor.nick = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "Contact &Type");
+  AddLabel(editor, top, N_("Contact &Type"));
   editor.contactType =
       AddControl<TsVCLComboBox>(editor, kColumnLeft, top + 16, kColumnWidth, kListHeight);
   editor.contactType->Show();
   top += 48;
-  AddLabel(editor, top, "Cellular &Phone");
+  AddLabel(editor, top, N_("Cellular &Phone"));
   editor.mobile = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&E-mail");
+  AddLabel(editor, top, N_("&E-mail"));
   editor.email = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&Home Page");
+  AddLabel(editor, top, N_("&Home Page"));
   editor.homepage = AddField(editor, top + 16);
   top += 48;
-  AddLabel(editor, top, "&IP");
+  AddLabel(editor, top, N_("&IP"));
   editor.address = AddField(editor, top + 16, kNoAddress);
   // An etched separator: a white line under a black one.
-  AddLine(editor, 340, 6);
-  AddLine(editor, 339, 4);
-  editor.ok = AddButton(editor, 36, "&OK");
-  editor.close = AddButton(editor, 132, "Close");
+  AddLine(editor, 340, SS_WHITERECT);
+  AddLine(editor, 339, SS_BLACKRECT);
+  editor.ok = AddButton(editor, 36, N_("&OK"));
+  editor.close = AddButton(editor, 132, N_("Close"));
 
   for (const char* caption : kContactTypeCaptions)
     editor.contactType->AddItem(TranslateText(caption));
@@ -189,8 +186,8 @@ void StorePositionAndClose(Editor& editor) {
 }
 
 void ShowBlankNameMessage(Editor& editor) {
-  const std::string text = TranslateText("Invalid or empty full user name.");
-  const std::string caption = TranslateText("Error");
+  const std::string text = TranslateText(N_("Invalid or empty full user name."));
+  const std::string caption = TranslateText(N_("Error"));
   MessageBoxA(editor.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
   // Back to the field that needs a name, its text selected for typing anew.
   editor.lastFocus = editor.fullName->Handle;

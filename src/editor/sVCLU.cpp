@@ -10,8 +10,12 @@ constexpr DWORD kEditExStyle = WS_EX_CLIENTEDGE;
 constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOVSCROLL | ES_AUTOHSCROLL;
 constexpr DWORD kButtonExStyle = WS_EX_NOPARENTNOTIFY;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
-// A drop-down list with the type bits 0x0C set as well.
-constexpr DWORD kComboStyle = 0x5001024F;
+// The bits 0x0C beside the drop-down list type have no name; the list has
+// always been created with them.
+constexpr DWORD kUnnamedComboBits = 0x0C;
+constexpr DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_HASSTRINGS |
+                              CBS_AUTOHSCROLL | CBS_DROPDOWNLIST | kUnnamedComboBits;
+static_assert(kComboStyle == 0x5001024F, "the drop-down list's style");
 
 // The screen's device context, released when it goes out of scope.
 class ScreenDC {
@@ -169,9 +173,8 @@ void TsVCLLabel::CreateWnd() { CreateWindowHandle("STATIC", 0, kLabelStyle); }
 TsVCLLine::TsVCLLine(HWND parent) : TsVCLWinControl(parent) { Height = 16; }
 
 void TsVCLLine::CreateWnd() {
-  DWORD rectangle = 0;
-  if (Kind == 4 || Kind == 5 || Kind == 6) rectangle = static_cast<DWORD>(Kind);
-  CreateWindowHandle("STATIC", 0, kLabelStyle | rectangle);
+  const bool rectangle = Kind == SS_BLACKRECT || Kind == SS_GRAYRECT || Kind == SS_WHITERECT;
+  CreateWindowHandle("STATIC", 0, kLabelStyle | (rectangle ? Kind : 0));
 }
 
 TsVCLEdit::TsVCLEdit(HWND parent) : TsVCLWinControl(parent) { Height = 21; }

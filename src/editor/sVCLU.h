@@ -96,7 +96,8 @@ class TsVCLLine : public TsVCLWinControl {
   explicit TsVCLLine(HWND parent);
   void CreateWnd() override;
 
-  int Kind = 4;  // static rectangle: 4 black, 5 grey, 6 white
+  // SS_BLACKRECT, SS_GRAYRECT or SS_WHITERECT; any other kind draws no line.
+  DWORD Kind = SS_BLACKRECT;
 };
 
 class TsVCLEdit : public TsVCLWinControl {

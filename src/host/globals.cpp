@@ -7,7 +7,6 @@ HostHandle PreBuildHook = 0;
 HostHandle EditMenuItem = 0;
 int32_t LastUserID = 0;
 std::atomic<int32_t> NextSendSequence{0};
-WorkerQueue PendingAcks;
 
 ContactHandle EditedContact = 0;
 std::string EditorCaption;

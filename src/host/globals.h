@@ -7,7 +7,6 @@
 #include <string>
 
 #include "host/m_globaldefs.h"
-#include "host/worker_queue.h"
 
 // Not owned: the host's service table, set by Load.
 extern PLUGINLINK* HostLink;
@@ -17,12 +16,15 @@ extern std::atomic<uint32_t> CurrentStatus;
 extern bool EditorOpen;
 extern HostHandle PreBuildHook;
 extern HostHandle EditMenuItem;
-// The highest "UserID" handed out so far.
+// The highest number a Kestrin user was given so far.
 extern int32_t LastUserID;
 // Sequence number of the next accepted message; sends may come from several
 // threads at once, and each must get its own number.
 extern std::atomic<int32_t> NextSendSequence;
-// Message acknowledgements on their way; Unload waits for them.
+// Message acknowledgements on their way; Unload waits for them. Its type
+// needs the platform's threads, a layer above this one: it is defined with
+// the protocol services.
+class WorkerQueue;
 extern WorkerQueue PendingAcks;
 
 // Editor state, kept from one opening of the editor window to the next.

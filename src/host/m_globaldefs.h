@@ -235,8 +235,12 @@ void WriteSettingString(ContactHandle contact, const char* module, const char* s
                         const std::string& value);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
-// The host's translation of `text`, copied.
+// The host's translation of `text`, copied. Every literal that can reach it
+// is written N_("...") where it stands: the mark changes nothing, and
+// scripts/gen-langpack.py collects the marked texts into the translation
+// template.
 std::string TranslateText(const char* text);
+#define N_(text) text
 
 void BroadcastAck(const char* module, ContactHandle contact, int type, int result,
                   HostHandle process, LParam extra);

@@ -1,8 +1,9 @@
 // Dotted address text: a 32-bit address number and its dotted decimal form.
 //
 // The two conversions pair the first dotted part with the least significant
-// byte. The stored "RealIP" holds the first part in its most significant byte,
-// so the editor passes every text through ReverseDotted on its way in and out.
+// byte. A Kestrin user's stored address holds the first part in its most
+// significant byte, so the editor passes every text through ReverseDotted on
+// its way in and out.
 #pragma once
 
 #include <cstdint>

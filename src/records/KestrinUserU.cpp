@@ -4,6 +4,36 @@
 
 #include "host/globals.h"
 
+const char kUniqueIdSetting[] = "UserID";
+
+namespace {
+
+// The settings of a Kestrin user in the plug-in's own module.
+constexpr const char* kNickSetting = "Nick";
+constexpr const char* kFirstNameSetting = "FirstName";
+constexpr const char* kLastNameSetting = "LastName";
+constexpr const char* kContactTypeSetting = "ContactType";
+constexpr const char* kEmailSetting = "e-mail";
+constexpr const char* kHomepageSetting = "Homepage";
+// The mobile number twice: marked for text messages, and as typed.
+constexpr const char* kCellularSetting = "Cellular";
+constexpr const char* kAlternativeCellularSetting = "AlternativeCellular";
+constexpr const char* kAddressSetting = "RealIP";
+constexpr const char* kStatusSetting = "Status";
+constexpr const char* kMobileMark = " SMS";
+
+// Settings of other modules that the host and the contact list read.
+constexpr const char* kProtocolModule = "Protocol";
+constexpr const char* kProtocolSetting = "p";
+constexpr const char* kIgnoreSetting = "0";
+constexpr const char* kIgnoreValue = "Ignore";
+constexpr const char* kContactListModule = "CList";
+constexpr const char* kDisplayNameSetting = "MyHandle";
+constexpr const char* kOnlineModule = "UserOnline";
+constexpr const char* kOldStatusSetting = "OldStatus";
+
+}  // namespace
+
 std::string Trim(const std::string& text) {
   auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   std::size_t begin = 0;
@@ -40,7 +70,8 @@ bool IsOwnContact(ContactHandle contact) {
 
 uint16_t StatusForContact(uint32_t protocolStatus, ContactHandle contact) {
   if (!IsProtocolOnline(protocolStatus)) return ID_STATUS_OFFLINE;
-  return StatusForContactType(protocolStatus, GetSettingDword(contact, kModule, "ContactType", 0));
+  return StatusForContactType(protocolStatus,
+                              GetSettingDword(contact, kModule, kContactTypeSetting, 0));
 }
 
 FullNameParts SplitFullName(const std::string& fullName) {
@@ -56,9 +87,9 @@ std::string JoinFullName(const std::string& first, const std::string& last) {
 ContactHandle CreateContactEntry(const std::string& displayName) {
   const auto contact = static_cast<ContactHandle>(CallHostService("DB/Contact/Add", 0, 0));
   if (contact == 0 || static_cast<intptr_t>(contact) == CALLSERVICE_NOTFOUND) return 0;
-  WriteSettingString(contact, "Protocol", "0", "Ignore");
-  WriteSettingString(contact, "Protocol", "p", kModule);
-  WriteSettingString(contact, "CList", "MyHandle", displayName);
+  WriteSettingString(contact, kProtocolModule, kIgnoreSetting, kIgnoreValue);
+  WriteSettingString(contact, kProtocolModule, kProtocolSetting, kModule);
+  WriteSettingString(contact, kContactListModule, kDisplayNameSetting, displayName);
   return contact;
 }
 
@@ -66,11 +97,63 @@ void AssignUserId(ContactHandle contact) {
   // Counted in 32 bits as the host stores it: a stored number of 2147483647
   // must not make the next one undefined.
   LastUserID = static_cast<int32_t>(static_cast<uint32_t>(LastUserID) + 1u);
-  WriteSettingDword(0, kModule, "UserID", static_cast<uint32_t>(LastUserID));
-  WriteSettingDword(contact, kModule, "UserID", static_cast<uint32_t>(LastUserID));
+  WriteSettingDword(0, kModule, kUniqueIdSetting, static_cast<uint32_t>(LastUserID));
+  WriteSettingDword(contact, kModule, kUniqueIdSetting, static_cast<uint32_t>(LastUserID));
+}
+
+void NumberContacts() {
+  LastUserID = static_cast<int32_t>(GetSettingDword(0, kModule, kUniqueIdSetting, 0));
+  // First raise the floor to the highest number any Kestrin user carries, so
+  // that a number handed out below can never be one a later contact has.
+  ForEachContact([](ContactHandle contact) {
+    if (!IsOwnContact(contact)) return;
+    const auto id = static_cast<int32_t>(GetSettingDword(contact, kModule, kUniqueIdSetting, 0));
+    if (id > LastUserID) LastUserID = id;
+  });
+  const int32_t storedFloor =
+      static_cast<int32_t>(GetSettingDword(0, kModule, kUniqueIdSetting, 0));
+  if (LastUserID != storedFloor)
+    WriteSettingDword(0, kModule, kUniqueIdSetting, static_cast<uint32_t>(LastUserID));
+  ForEachContact([](ContactHandle contact) {
+    if (!IsOwnContact(contact)) return;
+    if (GetSettingDword(contact, kModule, kUniqueIdSetting, 0) != 0) return;
+    AssignUserId(contact);
+  });
+}
+
+ContactDetails ReadContactDetails(ContactHandle contact) {
+  auto text = [contact](const char* setting) {
+    return GetSettingString(contact, kModule, setting, std::string());
+  };
+  ContactDetails details;
+  details.first = text(kFirstNameSetting);
+  details.last = text(kLastNameSetting);
+  details.nick = text(kNickSetting);
+  details.contactType =
+      static_cast<int32_t>(GetSettingDword(contact, kModule, kContactTypeSetting, 0));
+  details.mobile = text(kAlternativeCellularSetting);
+  details.email = text(kEmailSetting);
+  details.homepage = text(kHomepageSetting);
+  details.address = GetSettingDword(contact, kModule, kAddressSetting, 0);
+  return details;
 }
 
 namespace {
+
+void WriteNames(ContactHandle contact, const ContactDetails& details) {
+  WriteSettingString(contact, kModule, kNickSetting, details.nick);
+  WriteSettingString(contact, kModule, kFirstNameSetting, details.first);
+  WriteSettingString(contact, kModule, kLastNameSetting, details.last);
+}
+
+void WriteContactType(ContactHandle contact, int32_t contactType) {
+  WriteSettingDword(contact, kModule, kContactTypeSetting, static_cast<uint32_t>(contactType));
+}
+
+void WriteMobile(ContactHandle contact, const std::string& mobile) {
+  WriteSettingString(contact, kModule, kCellularSetting, mobile + kMobileMark);
+  WriteSettingString(contact, kModule, kAlternativeCellularSetting, mobile);
+}
 
 void WriteOrDelete(ContactHandle contact, const char* setting, const std::string& value) {
   if (value.empty())
@@ -79,28 +162,42 @@ void WriteOrDelete(ContactHandle contact, const char* setting, const std::string
     WriteSettingString(contact, kModule, setting, value);
 }
 
+void WriteUnlessEmpty(ContactHandle contact, const char* setting, const std::string& value) {
+  if (!value.empty()) WriteSettingString(contact, kModule, setting, value);
+}
+
 }  // namespace
 
 void WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
-  WriteSettingString(contact, kModule, "Nick", details.nick);
-  WriteSettingString(contact, kModule, "FirstName", details.first);
-  WriteSettingString(contact, kModule, "LastName", details.last);
-  WriteSettingDword(contact, kModule, "ContactType", static_cast<uint32_t>(details.contactType));
-  WriteOrDelete(contact, "e-mail", details.email);
-  WriteOrDelete(contact, "Homepage", details.homepage);
+  WriteNames(contact, details);
+  WriteContactType(contact, details.contactType);
+  WriteOrDelete(contact, kEmailSetting, details.email);
+  WriteOrDelete(contact, kHomepageSetting, details.homepage);
   if (details.mobile.empty()) {
-    DeleteSetting(contact, kModule, "Cellular");
-    DeleteSetting(contact, kModule, "AlternativeCellular");
+    DeleteSetting(contact, kModule, kCellularSetting);
+    DeleteSetting(contact, kModule, kAlternativeCellularSetting);
   } else {
-    WriteSettingString(contact, kModule, "Cellular", details.mobile + " SMS");
-    WriteSettingString(contact, kModule, "AlternativeCellular", details.mobile);
+    WriteMobile(contact, details.mobile);
   }
-  WriteSettingDword(contact, kModule, "RealIP", details.address);
+  WriteSettingDword(contact, kModule, kAddressSetting, details.address);
+  WriteContactStatus(contact);
+}
+
+void WriteImportedDetails(ContactHandle contact, const ContactDetails& details) {
+  WriteNames(contact, details);
+  WriteUnlessEmpty(contact, kEmailSetting, details.email);
+  if (!details.mobile.empty()) WriteMobile(contact, details.mobile);
+  WriteUnlessEmpty(contact, kHomepageSetting, details.homepage);
+  WriteContactType(contact, details.contactType);
   WriteContactStatus(contact);
 }
 
 void WriteContactStatus(ContactHandle contact) {
   const uint32_t status = CurrentStatus.load();
-  WriteSettingWord(contact, "UserOnline", "OldStatus", StatusForContact(status, contact));
-  WriteSettingWord(contact, kModule, "Status", StatusForContact(status, contact));
+  WriteSettingWord(contact, kOnlineModule, kOldStatusSetting, StatusForContact(status, contact));
+  WriteShownStatus(contact, status);
+}
+
+void WriteShownStatus(ContactHandle contact, uint32_t protocolStatus) {
+  WriteSettingWord(contact, kModule, kStatusSetting, StatusForContact(protocolStatus, contact));
 }

@@ -1,7 +1,7 @@
 // The contact record: which settings make up a Kestrin user, how one is
-// recognised, named, numbered, created, updated and given its status. The
-// editor window and the import write through these rules; the protocol
-// services, the menus and the export read through them.
+// recognised, named, numbered, created, read, updated and given its status.
+// This is the one place that names those settings: the editor window, the
+// import and export, the protocol services and the menus go through it.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,10 @@
 
 #include "host/m_globaldefs.h"
 
-// Contact types as stored in "ContactType"; the captions are the items of the
+// Contact types as stored in the contact's type setting; the captions are the items of the
 // editor's list, in this order.
-inline constexpr const char* kContactTypeCaptions[] = {"Unspecified", "Family", "Friends",
-                                                       "Business",    "VIP",    "Other"};
+inline constexpr const char* kContactTypeCaptions[] = {
+    N_("Unspecified"), N_("Family"), N_("Friends"), N_("Business"), N_("VIP"), N_("Other")};
 inline constexpr int kContactTypeCount = 6;
 
 // At most this many characters follow the first blank into the last name.
@@ -37,11 +37,18 @@ uint16_t StatusForContact(uint32_t protocolStatus, ContactHandle contact);
 FullNameParts SplitFullName(const std::string& fullName);
 std::string JoinFullName(const std::string& first, const std::string& last);
 
+// The setting that numbers each Kestrin user, and the module-level floor of
+// the numbers handed out; the host keeps the pointer.
+extern const char kUniqueIdSetting[];
+
 // "DB/Contact/Add" and the settings that make the new contact a Kestrin user;
 // 0 when the host created no contact.
 ContactHandle CreateContactEntry(const std::string& displayName);
-// Gives a newly created contact the next "UserID", raising the stored floor.
+// Gives a newly created contact the next number, raising the stored floor.
 void AssignUserId(ContactHandle contact);
+// Raises the stored floor to the highest number any Kestrin user carries, then
+// numbers every Kestrin user without one.
+void NumberContacts();
 
 struct ContactDetails {
   std::string nick;
@@ -53,6 +60,16 @@ struct ContactDetails {
   std::string mobile;
   uint32_t address = 0;
 };
-// The editor's update sequence; ends with the status pair.
+// Every detail of a Kestrin user; missing texts read as empty, a missing type
+// and address as 0.
+ContactDetails ReadContactDetails(ContactHandle contact);
+// The editor's update sequence: empty optional texts are deleted; ends with
+// the status pair.
 void WriteContactDetails(ContactHandle contact, const ContactDetails& details);
+// The import's sequence for a contact it has just created: empty optional
+// texts are not written, nor is the address; ends with the status pair.
+void WriteImportedDetails(ContactHandle contact, const ContactDetails& details);
+// The status pair under the protocol's current status.
 void WriteContactStatus(ContactHandle contact);
+// The status the contact shows under `protocolStatus`.
+void WriteShownStatus(ContactHandle contact, uint32_t protocolStatus);

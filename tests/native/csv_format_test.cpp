@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/mKestrinUser.h"
+#include "csv/csv_exchange.h"
+#include "plugin/mKestrinUser.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
 

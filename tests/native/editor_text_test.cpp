@@ -1,9 +1,9 @@
-#include "editor/editor_text.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
+
+#include "plugin/menus.h"
 
 namespace {
 

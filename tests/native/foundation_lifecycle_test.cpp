@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "foundation_test_support.h"
-#include "host/mKestrinUser.h"
-#include "host/protocol.h"
+#include "kestrin_version.h"
+#include "plugin/mKestrinUser.h"
+#include "plugin/protocol.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST(PluginInfoTest, OneCompleteRecordWhateverTheHostVersion) {
   EXPECT_EQ(MirandaPluginInfo(0xFFFFFFFF), info);
   EXPECT_EQ(info->cbSize, static_cast<int>(sizeof(PLUGININFO)));
   EXPECT_STREQ(info->shortName, "mKestrinUser");
-  EXPECT_EQ(info->version, 0x00030700u);
+  EXPECT_EQ(info->version, KESTRIN_VERSION_PACKED);
   EXPECT_STREQ(info->description,
                "Allow to add, edit and delete on kestrin users (member on Kestrin Protocol) in "
                "contact list.");

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "foundation_test_support.h"
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 #include "records/KestrinUserU.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/globals.h"
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
 

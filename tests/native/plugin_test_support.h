@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 #include "testhost/native_files.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"

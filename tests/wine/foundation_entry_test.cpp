@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "kestrin_version.h"
 #include "wine_support.h"
 
 namespace {
@@ -38,7 +39,7 @@ TEST_F(EntryTest, InformationRecordIsCompleteAndTheSameForEveryHostVersion) {
   EXPECT_STREQ(textAt(4), "mKestrinUser");
   uint32_t version = 0;
   std::memcpy(&version, bytes + 8, 4);
-  EXPECT_EQ(version, 0x00030700u);
+  EXPECT_EQ(version, KESTRIN_VERSION_PACKED);
   ASSERT_NE(textAt(12), nullptr);
   EXPECT_STREQ(textAt(12),
                "Allow to add, edit and delete on kestrin users (member on Kestrin Protocol) in "

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kestrin_version.h"
 #include "wine_support.h"
 
 namespace {
@@ -187,10 +188,10 @@ TEST_F(VersionRecord, AgreesWithTheInformationRecord) {
   EXPECT_EQ(fixed->dwFileVersionLS, ls);
   EXPECT_EQ(fixed->dwProductVersionMS, ms);
   EXPECT_EQ(fixed->dwProductVersionLS, ls);
-  EXPECT_EQ(v, 0x00030700u);
+  EXPECT_EQ(v, KESTRIN_VERSION_PACKED);
 
-  EXPECT_EQ(VersionString(block, "FileVersion"), "0.3.7.0");
-  EXPECT_EQ(VersionString(block, "ProductVersion"), "0.3.7.0");
+  EXPECT_EQ(VersionString(block, "FileVersion"), KESTRIN_VERSION_TEXT);
+  EXPECT_EQ(VersionString(block, "ProductVersion"), KESTRIN_VERSION_TEXT);
   EXPECT_EQ(VersionString(block, "ProductName"), record->shortName);
   EXPECT_EQ(VersionString(block, "InternalName"), record->shortName);
   EXPECT_EQ(VersionString(block, "FileDescription"), record->description);

@@ -1,9 +1,10 @@
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 
 #include <chrono>
 #include <cstring>
 
 #include "host/globals.h"
+#include "plugin/worker_queue.h"
 #include "records/KestrinUserU.h"
 #include "shell/shell.h"
 
@@ -45,12 +46,13 @@ intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam) {
     const uint32_t old = CurrentStatus.exchange(status);
     BroadcastAck(kModule, 0, ACKTYPE_STATUS, ACKRESULT_SUCCESS, old, status);
     ForEachContact([status](ContactHandle contact) {
-      if (IsOwnContact(contact))
-        WriteSettingWord(contact, kModule, "Status", StatusForContact(status, contact));
+      if (IsOwnContact(contact)) WriteShownStatus(contact, status);
     });
     return 0;
   });
 }
+
+WorkerQueue PendingAcks;
 
 namespace {
 
@@ -79,24 +81,5 @@ intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccsParam) {
     const MessageRequest request{ccs != nullptr ? ccs->hContact : 0, NextSendSequence.fetch_add(1)};
     PendingAcks.Post([request] { MessageAckWorker(request); });
     return static_cast<intptr_t>(request.sequence);
-  });
-}
-
-void NumberContacts() {
-  LastUserID = static_cast<int32_t>(GetSettingDword(0, kModule, "UserID", 0));
-  // First raise the floor to the highest number any Kestrin user carries, so
-  // that a number handed out below can never be one a later contact has.
-  ForEachContact([](ContactHandle contact) {
-    if (!IsOwnContact(contact)) return;
-    const auto id = static_cast<int32_t>(GetSettingDword(contact, kModule, "UserID", 0));
-    if (id > LastUserID) LastUserID = id;
-  });
-  const int32_t storedFloor = static_cast<int32_t>(GetSettingDword(0, kModule, "UserID", 0));
-  if (LastUserID != storedFloor)
-    WriteSettingDword(0, kModule, "UserID", static_cast<uint32_t>(LastUserID));
-  ForEachContact([](ContactHandle contact) {
-    if (!IsOwnContact(contact)) return;
-    if (GetSettingDword(contact, kModule, "UserID", 0) != 0) return;
-    AssignUserId(contact);
   });
 }

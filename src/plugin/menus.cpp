@@ -1,20 +1,24 @@
-#include "host/menus.h"
+#include "plugin/menus.h"
 
+#include <exception>
+#include <functional>
+#include <new>
 #include <string>
 
 #include "csv/csv_exchange.h"
-#include "editor/editor_text.h"
 #include "editor/editor_window.h"
-#include "host/command_guard.h"
 #include "host/globals.h"
-#include "host/protocol.h"
+#include "plugin/protocol.h"
 #include "records/KestrinUserU.h"
 #include "shell/shell.h"
 
 namespace {
 
-constexpr const char* kEditorFailed = "The Kestrin user window has failed.";
+constexpr const char* kPopupName = N_("&Kestrin Users");
 constexpr int kPopupPosition = 1000010000;
+constexpr const char* kEditorFailed = N_("The Kestrin user window has failed.");
+constexpr const char* kOutOfMemory = N_("There is not enough memory.");
+constexpr const char* kUnexpectedError = N_("An unexpected error occurred.");
 
 struct MainMenuEntry {
   const char* name;
@@ -25,9 +29,9 @@ struct MainMenuEntry {
 
 // Created in this order; the host sorts them by position into Add, Import, Export.
 constexpr MainMenuEntry kMainMenu[] = {
-    {"&Add Kestrin User", 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
-    {"&Export Kestrin Users", 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
-    {"&Import Kestrin Users", 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
+    {N_("&Add Kestrin User"), 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
+    {N_("&Export Kestrin Users"), 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
+    {N_("&Import Kestrin Users"), 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
 };
 
 void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
@@ -44,7 +48,7 @@ void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
 }
 
 HostHandle AddEditMenuItem() {
-  const std::string name = TranslateText("&Edit Kestrin User");
+  const std::string name = TranslateText(N_("&Edit Kestrin User"));
   CLISTMENUITEM item{};
   item.cbSize = sizeof(CLISTMENUITEM);
   item.pszName = name.c_str();
@@ -56,15 +60,52 @@ HostHandle AddEditMenuItem() {
   return handle == CALLSERVICE_NOTFOUND ? 0 : static_cast<HostHandle>(handle);
 }
 
+// The import and export messages are titled with the popup's name without its
+// "&", not translated.
+std::string ExchangeCaption() { return StripFirstAmpersand(kPopupName); }
+
+void TellFailure(const char* failure, const char* reason, const char* detail) noexcept {
+  try {
+    std::string text = TranslateText(failure) + "\n" + TranslateText(reason);
+    if (detail != nullptr && *detail != '\0') text += std::string(" (") + detail + ")";
+    shell::ShowMessage(text, ExchangeCaption(), shell::kMessageIconError);
+  } catch (...) {
+    // Not even the message could be made: there is nothing more to do.
+  }
+}
+
+// Runs a command so that no exception reaches the host and none passes
+// unnoticed: one that comes is told in an error box, `failure` and on a
+// second line what went wrong.
+intptr_t GuardedCommand(const char* failure, const std::function<void()>& body) noexcept {
+  try {
+    body();
+  } catch (const std::bad_alloc&) {
+    TellFailure(failure, kOutOfMemory, nullptr);
+  } catch (const std::exception& error) {
+    TellFailure(failure, kUnexpectedError, error.what());
+  } catch (...) {
+    TellFailure(failure, kUnexpectedError, nullptr);
+  }
+  return 0;
+}
+
 }  // namespace
+
+std::string StripFirstAmpersand(const std::string& text) {
+  std::string result = text;
+  const std::size_t ampersand = result.find('&');
+  if (ampersand != std::string::npos) result.erase(ampersand, 1);
+  return result;
+}
 
 intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam) {
   return GuardedHandler([] {
     CreateHostService("mKestrinUser/Add", AddCommand);
     CreateHostService("mKestrinUser/Edit", EditCommand);
-    CreateHostService("mKestrinUser/Import", ImportContacts);
-    CreateHostService("mKestrinUser/Export", ExportContacts);
-    const std::string popupName = TranslateText(kCommandsPopup);
+    CreateHostService("mKestrinUser/Import", ImportCommand);
+    CreateHostService("mKestrinUser/Export", ExportCommand);
+    const std::string popupName = TranslateText(kPopupName);
     for (const MainMenuEntry& entry : kMainMenu) AddMainMenuItem(entry, popupName);
     EditMenuItem = AddEditMenuItem();
     NumberContacts();
@@ -87,7 +128,8 @@ intptr_t MIRANDA_CDECL OnPreBuildContactMenu(WParam contact, LParam) {
 void OpenEditor(ContactHandle contact) {
   if (EditorOpen) return;
   EditedContact = contact;
-  EditorCaption = StripFirstAmpersand(contact == 0 ? "&Add Kestrin User" : "&Edit Kestrin User");
+  // The menu item's name without its "&".
+  EditorCaption = contact == 0 ? N_("Add Kestrin User") : N_("Edit Kestrin User");
   EditorOpen = true;
   // Cleared however the window ends, so that a later Add or Edit can open it.
   struct ClosedAtTheEnd {
@@ -103,4 +145,12 @@ intptr_t MIRANDA_CDECL AddCommand(WParam, LParam) {
 intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam) {
   return GuardedCommand(kEditorFailed,
                         [contact] { OpenEditor(static_cast<ContactHandle>(contact)); });
+}
+
+intptr_t MIRANDA_CDECL ImportCommand(WParam, LParam) {
+  return GuardedCommand(kImportFailed, [] { RunImport(ExchangeCaption()); });
+}
+
+intptr_t MIRANDA_CDECL ExportCommand(WParam, LParam) {
+  return GuardedCommand(kExportFailed, [] { RunExport(ExchangeCaption()); });
 }

@@ -1,12 +1,14 @@
-#include "host/mKestrinUser.h"
+#include "plugin/mKestrinUser.h"
 
 #include "host/globals.h"
-#include "host/menus.h"
-#include "host/protocol.h"
+#include "kestrin_version.h"
+#include "plugin/menus.h"
+#include "plugin/protocol.h"
 
 namespace {
 
-constexpr uint32_t kVersion = PackVersion(0, 3, 7, 0);
+constexpr uint32_t kVersion = PackVersion(KESTRIN_VERSION_MAJOR, KESTRIN_VERSION_MINOR,
+                                          KESTRIN_VERSION_PATCH, KESTRIN_VERSION_TWEAK);
 
 // The host refuses a plug-in whose record holds a null text.
 PLUGININFO PluginInfo{};

@@ -1,4 +1,4 @@
-#include "host/worker_queue.h"
+#include "plugin/worker_queue.h"
 
 #include <utility>
 
