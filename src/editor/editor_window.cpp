@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kWindowWidth = 251;
 constexpr int kWindowHeight = 404;
-// Where the window opens when its stored place is on no screen; the primary
+// Where the window opens when its stored title bar is on no screen; the primary
 // screen always shows it, since that screen's top-left corner is (0, 0).
 constexpr int kDefaultLeft = 271;
 constexpr int kDefaultTop = 210;
@@ -58,6 +58,10 @@ struct Editor {
   TsVCLEdit* address = nullptr;
   TsVCLButton* ok = nullptr;
   TsVCLButton* close = nullptr;
+  // In Edit mode, the full name as the window loaded it and the stored names
+  // it was joined from.
+  std::string loadedFullName;
+  FullNameParts loadedNames;
   HWND lastFocus = nullptr;  // the control that gets the focus back on activation
   bool closing = false;      // WM_CLOSE or destruction under way
   bool windowGone = false;   // WM_DESTROY seen: the loop ends
@@ -110,7 +114,10 @@ TsVCLButton* AddButton(Editor& editor, int left, const char* text) {
 
 void LoadContact(Editor& editor, ContactHandle contact) {
   const ContactDetails details = ReadContactDetails(contact);
+  editor.loadedNames = {details.first, details.last};
   editor.fullName->SetText(JoinFullName(details.first, details.last));
+  // As the field holds it, to be compared with what OK finds there.
+  editor.loadedFullName = editor.fullName->GetText();
   editor.nick->SetText(details.nick);
   // A type the list does not know leaves it without a selection.
   const int32_t type = details.contactType;
@@ -189,9 +196,19 @@ void ShowBlankNameMessage(Editor& editor) {
   const std::string text = TranslateText(N_("Invalid or empty full user name."));
   const std::string caption = TranslateText(N_("Error"));
   MessageBoxA(editor.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+  // The box's loop dispatches every message of the thread: the window may
+  // have been closed or hidden meanwhile, and its controls released with it.
+  if (editor.closing || editor.fullName == nullptr || !IsWindow(editor.window)) return;
   // Back to the field that needs a name, its text selected for typing anew.
   editor.lastFocus = editor.fullName->Handle;
   SetFocus(editor.lastFocus);
+}
+
+// The split cannot tell "Mary Ann" / "Smith" from "Mary" / "Ann Smith": a
+// full name left as it was loaded keeps the stored names.
+FullNameParts NamesToStore(const Editor& editor, const std::string& fullName) {
+  if (EditedContact != 0 && fullName == editor.loadedFullName) return editor.loadedNames;
+  return SplitFullName(fullName);
 }
 
 void SaveEditor(Editor& editor) {
@@ -200,7 +217,7 @@ void SaveEditor(Editor& editor) {
     ShowBlankNameMessage(editor);
     return;
   }
-  const FullNameParts parts = SplitFullName(fullName);
+  const FullNameParts parts = NamesToStore(editor, fullName);
   if (IsBlank(editor.nick->GetText())) editor.nick->SetText(Trim(fullName));
 
   ContactHandle contact = EditedContact;
@@ -311,16 +328,26 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 // --- Opening and the loop ---------------------------------------------------
 
+// Whether some of the title bar of a window at (left, top) is on a screen:
+// the window has no system menu, and only its title bar can move it.
+bool CaptionBarIsOnAScreen(int left, int top) {
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  const int captionBottom = top - frame.top;  // where the client area begins
+  const RECT captionBar{left, captionBottom - GetSystemMetrics(SM_CYCAPTION), left + kWindowWidth,
+                        captionBottom};
+  return MonitorFromRect(&captionBar, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
 // The stored place as written: the low 16 bits of each coordinate, signed, so
 // that a window closed left of or above the screen edge comes back there. A
-// place on no screen at all falls back to the default.
+// place whose title bar is on no screen falls back to the default.
 void ReadStoredPosition() {
   EditorLeft = static_cast<int16_t>(
       GetSettingWord(0, kModule, kLeftSetting, static_cast<uint16_t>(EditorLeft)));
   EditorTop = static_cast<int16_t>(
       GetSettingWord(0, kModule, kTopSetting, static_cast<uint16_t>(EditorTop)));
-  const RECT place{EditorLeft, EditorTop, EditorLeft + kWindowWidth, EditorTop + kWindowHeight};
-  if (MonitorFromRect(&place, MONITOR_DEFAULTTONULL) == nullptr) {
+  if (!CaptionBarIsOnAScreen(EditorLeft, EditorTop)) {
     EditorLeft = kDefaultLeft;
     EditorTop = kDefaultTop;
   }

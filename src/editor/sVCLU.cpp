@@ -132,13 +132,25 @@ LRESULT CALLBACK TsVCLWinControl::ControlWindowProc(HWND window, UINT message, W
     return CallWindowProcA(classProc, window, message, wParam, lParam);
   }
   switch (message) {
+    case WM_KEYDOWN: return control->OnKeyDown(wParam, lParam);
     case WM_CHAR: return control->OnChar(wParam, lParam);
     case WM_SETFOCUS: return control->OnSetFocus(wParam, lParam);
     default: return control->PassOn(message, wParam, lParam);
   }
 }
 
+LRESULT TsVCLWinControl::OnKeyDown(WPARAM key, LPARAM lParam) {
+  // An open list closes on the key itself; the character that follows is
+  // the list's too, and must not close the window as well.
+  if (key == VK_ESCAPE) escapeClosedList_ = ListIsDroppedDown();
+  return PassOn(WM_KEYDOWN, key, lParam);
+}
+
 LRESULT TsVCLWinControl::OnChar(WPARAM character, LPARAM lParam) {
+  if (character == VK_ESCAPE && escapeClosedList_) {
+    escapeClosedList_ = false;
+    return 0;
+  }
   if (character == VK_TAB) {
     const BOOL previous = GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE;
     SetFocus(GetNextDlgTabItem(ParentHandle, Handle, previous));
@@ -214,6 +226,10 @@ int TsVCLComboBox::AddItem(const std::string& text) {
 int TsVCLComboBox::GetItemIndex() const {
   if (Handle == nullptr) return CB_ERR;
   return static_cast<int>(SendMessageA(Handle, CB_GETCURSEL, 0, 0));
+}
+
+bool TsVCLComboBox::ListIsDroppedDown() const {
+  return Handle != nullptr && SendMessageA(Handle, CB_GETDROPPEDSTATE, 0, 0) != 0;
 }
 
 void TsVCLComboBox::SetItemIndex(int index) {

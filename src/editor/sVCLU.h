@@ -67,16 +67,21 @@ class TsVCLWinControl {
  protected:
   // The common body of every CreateWnd.
   void CreateWindowHandle(const char* className, DWORD exStyle, DWORD style);
+  // Whether the control shows a list of its own that Escape closes.
+  virtual bool ListIsDroppedDown() const { return false; }
 
  private:
   static LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
+  LRESULT OnKeyDown(WPARAM key, LPARAM lParam);
   LRESULT OnChar(WPARAM character, LPARAM lParam);
   LRESULT OnSetFocus(WPARAM lostFocus, LPARAM lParam);
   LRESULT PassOn(UINT message, WPARAM wParam, LPARAM lParam);
   // Hands the window back to its own procedure, so that no later message can
   // reach this object.
   void DetachFromWindow();
+
+  bool escapeClosedList_ = false;  // the Escape key went down on an open list
 };
 
 // A control of class `Control` for the parent window, not yet shown.
@@ -125,4 +130,7 @@ class TsVCLComboBox : public TsVCLWinControl {
   int AddItem(const std::string& text);
   int GetItemIndex() const;  // -1 when nothing is selected
   void SetItemIndex(int index);
+
+ protected:
+  bool ListIsDroppedDown() const override;
 };

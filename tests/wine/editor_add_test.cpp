@@ -1,4 +1,5 @@
 // Adding a Kestrin user in the editor window, typed as a user types.
+#include <functional>
 #include <string>
 
 #include "editor_driver.h"
@@ -48,6 +49,15 @@ TEST_F(EditorTest, AddJohnSmithWritesTheNewContact) {
   EXPECT_EQ(host.Number(0, "mKestrinUser", "UserAdd/Top"), 210u);
 }
 
+// A full name of blanks and OK: `box` is the message that refuses it.
+void OkWithABlankName(DWORD uiThread, const EditorView& editor, HWND& box) {
+  keyboard::Type("   ");
+  ASSERT_TRUE(WaitForText(editor[kFullName], "   "));
+  PressOkFromFullName(uiThread, editor);
+  box = WaitForMessageBox(editor.window);
+  ASSERT_NE(box, nullptr);
+}
+
 // The icon a message box shows: the picture of its icon control.
 HICON MessageBoxIcon(HWND box) {
   for (const auto& [child, place] : ChildPlaces(box)) {
@@ -64,13 +74,9 @@ TEST_F(EditorTest, BlankFullNameIsRefusedWithAMessageAndTheWindowStays) {
   CallWhileDriving("mKestrinUser/Add", 0, [&] {
     const EditorView editor = WaitForEditor(uiThread, kAddCaption);
     ASSERT_NE(editor.window, nullptr);
-    keyboard::Type("   ");
-    ASSERT_TRUE(WaitForText(editor[kFullName], "   "));
     host.ClearWrites();
-    PressOkFromFullName(uiThread, editor);
-
-    const HWND box = WaitForMessageBox(editor.window);
-    ASSERT_NE(box, nullptr);
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OkWithABlankName(uiThread, editor, box));
     EXPECT_EQ(WindowText(box), "Fehler");
     EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), "Ungueltiger Name.");
     EXPECT_EQ(MessageBoxIcon(box), LoadIconA(nullptr, IDI_HAND));
@@ -94,6 +100,41 @@ TEST_F(EditorTest, BlankFullNameIsRefusedWithAMessageAndTheWindowStays) {
     EXPECT_TRUE(WaitUntilGone(editor.window));
   });
   EXPECT_EQ(host.ContactCount(), 0u);
+}
+
+// The editor goes by another road while its blank-name message is open; the
+// message's loop returns after the window and its controls are gone.
+class GoneUnderTheMessageTest : public EditorTest {
+ protected:
+  // Add, a full name of blanks, OK; `end` ends the window under the message.
+  void EndUnderTheMessage(const std::function<void(HWND)>& end) {
+    FireModulesLoaded();
+    const intptr_t result = CallWhileDriving("mKestrinUser/Add", 0, [&] {
+      const EditorView editor = WaitForEditor(uiThread, kAddCaption);
+      ASSERT_NE(editor.window, nullptr);
+      host.ClearWrites();
+      HWND box = nullptr;
+      ASSERT_NO_FATAL_FAILURE(OkWithABlankName(uiThread, editor, box));
+      end(editor.window);
+      EXPECT_TRUE(WaitUntilGone(editor.window));
+      EXPECT_TRUE(WaitUntilGone(box));
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(host.ContactCount(), 0u);
+  }
+};
+
+TEST_F(GoneUnderTheMessageTest, ClosedWindowEndsWithoutWriting) {
+  EndUnderTheMessage([](HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); });
+  EXPECT_TRUE(host.Writes().empty());
+}
+
+TEST_F(GoneUnderTheMessageTest, HiddenWindowStoresItsPositionOnly) {
+  EndUnderTheMessage([](HWND window) { ShowWindowAsync(window, SW_HIDE); });
+  const auto writes = host.Writes();
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].setting, "UserAdd/Left");
+  EXPECT_EQ(writes[1].setting, "UserAdd/Top");
 }
 
 TEST_F(EditorTest, NicknameOfBlanksBecomesTheTrimmedFullName) {

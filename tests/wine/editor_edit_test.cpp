@@ -81,6 +81,30 @@ TEST_F(EditContactTest, OkRewritesTheRecordInPlace) {
         << write.module << "/" << write.setting;
 }
 
+TEST_F(EditContactTest, OkKeepsTheStoredNamesWhileTheFullNameIsUnchanged) {
+  host.SetString(contact, "mKestrinUser", "FirstName", "Mary Ann");
+  host.SetString(contact, "mKestrinUser", "LastName", "Smith");
+  Edit([&](const EditorView& editor) {
+    EXPECT_EQ(TextOf(editor[kFullName]), "Mary Ann Smith");
+    TabTo(uiThread, editor, 7, kOk);
+    keyboard::Space();
+    EXPECT_TRUE(WaitUntilGone(editor.window));
+  });
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "FirstName"), "Mary Ann");
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "LastName"), "Smith");
+  // A full name typed anew is split as always.
+  Edit([&](const EditorView& editor) {
+    keyboard::PressWith(VK_SHIFT, VK_END);  // the caret is at the start
+    keyboard::Type("Mary Jones");
+    ASSERT_TRUE(WaitForText(editor[kFullName], "Mary Jones"));
+    TabTo(uiThread, editor, 7, kOk);
+    keyboard::Space();
+    EXPECT_TRUE(WaitUntilGone(editor.window));
+  });
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "FirstName"), "Mary");
+  EXPECT_EQ(host.Text(contact, "mKestrinUser", "LastName"), "Jones");
+}
+
 TEST_F(EditContactTest, AnAddressThatIsNoAddressStoresZero) {
   Edit([&](const EditorView& editor) {
     TabTo(uiThread, editor, 6, kAddress);

@@ -257,6 +257,42 @@ TEST_F(EditorTest, EscapeOnTheListOrAButtonAndCloseStoreThePositionOnly) {
   EXPECT_EQ(host.ContactCount(), 0u);
 }
 
+TEST_F(EditorTest, EscapeOnTheOpenListClosesTheListOnly) {
+  FireModulesLoaded();
+  CallWhileDriving("mKestrinUser/Add", 0, [&] {
+    const EditorView editor = WaitForEditor(uiThread, kAddCaption);
+    ASSERT_NE(editor.window, nullptr);
+    keyboard::Type("Ann Lee");
+    ASSERT_TRUE(WaitForText(editor[kFullName], "Ann Lee"));
+    keyboard::Tab();
+    keyboard::Tab();
+    ASSERT_TRUE(WaitForFocus(uiThread, editor[kContactType]));
+    const HWND list = editor[kContactType];
+    auto dropped = [list] { return SendWithTimeout(list, CB_GETDROPPEDSTATE, 0, 0) != 0; };
+    const std::pair<WORD, WORD> openings[] = {{VK_MENU, VK_DOWN}, {0, VK_F4}};
+    int item = 0;
+    for (const auto& [modifier, key] : openings) {
+      SCOPED_TRACE("key " + std::to_string(key));
+      if (modifier != 0)
+        keyboard::PressWith(modifier, key);
+      else
+        keyboard::Press(key);
+      ASSERT_TRUE(WaitFor(dropped));
+      keyboard::Escape();
+      ASSERT_TRUE(WaitFor([&] { return !dropped(); }));
+      // Down on the closed list takes the next item: once it has, the Escape
+      // before it is through.
+      keyboard::Press(VK_DOWN);
+      ++item;
+      ASSERT_TRUE(WaitFor([&] { return SendWithTimeout(list, CB_GETCURSEL, 0, 0) == item; }));
+      ASSERT_TRUE(IsWindowVisible(editor.window));
+    }
+    EXPECT_EQ(TextOf(editor[kFullName]), "Ann Lee");
+    // With the list closed, Escape closes the window.
+    CloseWithEscape(editor);
+  });
+}
+
 TEST_F(EditorTest, NextOpeningUsesTheStoredPosition) {
   FireModulesLoaded();
   CallWhileDriving("mKestrinUser/Add", 0, [&] {
@@ -292,6 +328,7 @@ TEST_F(EditorTest, StoredPositionIsReadSignedAndAPlaceOffScreenFallsBack) {
       {30000, 100, 271, 210},  // right of every screen
       {35536, 100, 271, 210},  // -30000: far left of every screen
       {100, 65000, 271, 210},  // -536: above the screen by more than the height
+      {100, 65236, 271, 210},  // -300: the title bar above the screen, the rest on it
   };
   FireModulesLoaded();
   for (const Case& c : cases) {
