@@ -20,6 +20,7 @@ constexpr const char* kExportCompleted = N_("Export process has completed.");
 constexpr const char* kLineWithoutName = N_("Line %u has no name.");
 constexpr const char* kLineNotCreated = N_("The messenger did not create the contact of line %u.");
 constexpr const char* kLineUnreadable = N_("Line %u could not be read.");
+constexpr const char* kLineTooLong = N_("Line %u is longer than 1 MiB.");
 
 constexpr const char* kOpenTitle = N_("Open");
 constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
@@ -83,7 +84,7 @@ void RunImport(const std::string& caption) {
   while (reader.Next(line)) {
     if (++number == 1) {
       // A first line without fields leaves the default map in force.
-      ReadHeader(line, map);
+      ReadHeader(WithoutByteOrderMark(line), map);
       continue;
     }
     if (line.empty()) continue;
@@ -94,6 +95,11 @@ void RunImport(const std::string& caption) {
                      number, caption);
       return;
     }
+  }
+  if (reader.TooLong()) {
+    file.reset();
+    ShowImportStop(kLineTooLong, number + 1, caption);
+    return;
   }
   if (reader.Failed()) {
     file.reset();

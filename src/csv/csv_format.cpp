@@ -96,13 +96,44 @@ bool MemorySource::Read(char* buffer, std::size_t capacity, std::size_t& count) 
   return true;
 }
 
+std::string_view WithoutByteOrderMark(std::string_view firstLine) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (firstLine.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+    firstLine.remove_prefix(kByteOrderMark.size());
+  return firstLine;
+}
+
 LineReader::LineReader(ByteSource& source, std::size_t chunkSize)
     : source_(source), chunk_(std::max<std::size_t>(chunkSize, 1)) {}
 
+void LineReader::Probe() {
+  probed_ = true;
+  probe_.resize(kLineEndProbe);
+  std::size_t filled = 0;
+  while (filled < probe_.size()) {
+    std::size_t count = 0;
+    if (!source_.Read(&probe_[filled], probe_.size() - filled, count)) {
+      failedAhead_ = true;  // told once the bytes before it are used
+      break;
+    }
+    if (count == 0) break;
+    filled += std::min(count, probe_.size() - filled);
+  }
+  probe_.resize(filled);
+  // A file of lone CRs (an old Macintosh file) ends its lines with them.
+  crEndsLines_ = probe_.find('\r') != std::string::npos && probe_.find('\n') == std::string::npos;
+}
+
 bool LineReader::Fill() {
   if (ended_) return false;
+  if (!probed_) Probe();
   std::size_t count = 0;
-  if (!source_.Read(chunk_.data(), chunk_.size(), count)) {
+  if (probeUsed_ < probe_.size()) {
+    count = std::min(chunk_.size(), probe_.size() - probeUsed_);
+    std::memcpy(chunk_.data(), probe_.data() + probeUsed_, count);
+    probeUsed_ += count;
+    if (probeUsed_ == probe_.size()) std::string().swap(probe_);
+  } else if (failedAhead_ || !source_.Read(chunk_.data(), chunk_.size(), count)) {
     failed_ = true;
     ended_ = true;
     return false;
@@ -125,6 +156,12 @@ bool LineReader::Next(std::string& line) {
     std::size_t run = pos_;
     while (run < end_ && !IsLineControl(data[run])) ++run;
     if (run != pos_) {
+      if (line.size() + (run - pos_) > kMaxLineLength) {
+        // Not a file of lines at all, most likely: stop before memory runs out.
+        tooLong_ = true;
+        ended_ = true;
+        return false;
+      }
       line.append(data + pos_, run - pos_);
       consumed = true;
       pos_ = run;
@@ -138,12 +175,14 @@ bool LineReader::Next(std::string& line) {
     }
     consumed = true;
     if (control == '\n') return true;
-    // A CR ends the line only together with the LF right after it; alone it is dropped.
+    // A CR ends the line together with the LF right after it; alone it is
+    // dropped, unless the file ends its lines with lone CRs.
     if (pos_ == end_ && !Fill()) break;
     if (chunk_[pos_] == '\n') {
       ++pos_;
       return true;
     }
+    if (crEndsLines_) return true;
   }
   return consumed && !failed_;
 }

@@ -300,6 +300,29 @@ TEST_F(CsvExchangeTest, AFailingLineStopsTheImportKeepsEarlierContactsAndSaysWhe
   EXPECT_EQ(host.ContactCount(), 2u);
 }
 
+TEST_F(CsvExchangeTest, ALineLongerThanOneMebibyteStopsTheImportAndSaysWhere) {
+  const std::string huge(LineReader::kMaxLineLength + 1, 'x');
+  ExpectMessages(Import(kHeader + "Anna;Lee\r\n" + huge + "\r\nBob;Ray\r\n"),
+                 {Completed("Import process has not completed.\nLine 3 is longer than 1 MiB.")});
+  EXPECT_EQ(host.ContactCount(), 1u);
+}
+
+TEST_F(CsvExchangeTest, AByteOrderMarkLeavesTheFirstTitleFound) {
+  ExpectMessages(Import("\xEF\xBB\xBF" + kHeader + "Anna;Lee;Annie;1\r\n"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 1u);
+  EXPECT_EQ(ReadUser(host.Contacts()[0]), (Record{"Anna", "Lee", "Annie", 1}));
+}
+
+TEST_F(CsvExchangeTest, AFileOfLoneCrsImportsEveryLine) {
+  ExpectMessages(Import(std::string(kHeaderLine) + "\rAnna;Lee;;1\rBob;Ray;;2\r"),
+                 {Completed("Import process has completed.")});
+  const std::vector<ContactHandle> contacts = NewestInFileOrder(2);
+  ASSERT_EQ(host.ContactCount(), 2u);
+  EXPECT_EQ(ReadUser(contacts[0]), (Record{"Anna", "Lee", "Anna Lee", 1}));
+  EXPECT_EQ(ReadUser(contacts[1]), (Record{"Bob", "Ray", "Bob Ray", 2}));
+}
+
 TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   const std::string missing = folder.File("missing.csv");
   ExpectFileFailure(RunCommand("mKestrinUser/Import", missing), "Import process has not completed.",
