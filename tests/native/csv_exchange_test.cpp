@@ -317,8 +317,8 @@ TEST_F(CsvExchangeTest, AByteOrderMarkLeavesTheFirstTitleFound) {
 TEST_F(CsvExchangeTest, AFileOfLoneCrsImportsEveryLine) {
   ExpectMessages(Import(std::string(kHeaderLine) + "\rAnna;Lee;;1\rBob;Ray;;2\r"),
                  {Completed("Import process has completed.")});
-  const std::vector<ContactHandle> contacts = NewestInFileOrder(2);
   ASSERT_EQ(host.ContactCount(), 2u);
+  const std::vector<ContactHandle> contacts = NewestInFileOrder(2);
   EXPECT_EQ(ReadUser(contacts[0]), (Record{"Anna", "Lee", "Anna Lee", 1}));
   EXPECT_EQ(ReadUser(contacts[1]), (Record{"Bob", "Ray", "Bob Ray", 2}));
 }
