@@ -21,6 +21,7 @@ constexpr const char* kLineWithoutName = N_("Line %u has no name.");
 constexpr const char* kLineNotCreated = N_("The messenger did not create the contact of line %u.");
 constexpr const char* kLineUnreadable = N_("Line %u could not be read.");
 constexpr const char* kLineTooLong = N_("Line %u is longer than 1 MiB.");
+constexpr const char* kLineNotStored = N_("The messenger did not store every value of line %u.");
 
 constexpr const char* kOpenTitle = N_("Open");
 constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
@@ -91,8 +92,10 @@ void RunImport(const std::string& caption) {
     const RecordResult result = ImportRecord(line, map);
     if (result != RecordResult::Imported) {
       file.reset();
-      ShowImportStop(result == RecordResult::NotCreated ? kLineNotCreated : kLineWithoutName,
-                     number, caption);
+      const char* reason = result == RecordResult::NoName       ? kLineWithoutName
+                           : result == RecordResult::NotCreated ? kLineNotCreated
+                                                                : kLineNotStored;
+      ShowImportStop(reason, number, caption);
       return;
     }
   }
@@ -279,6 +282,5 @@ RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
   details.nick = std::move(name);
   details.first = std::move(first);
   details.last = std::move(last);
-  WriteImportedDetails(contact, details);
-  return RecordResult::Imported;
+  return WriteImportedDetails(contact, details) ? RecordResult::Imported : RecordResult::NotStored;
 }

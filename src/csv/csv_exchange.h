@@ -21,10 +21,11 @@ inline constexpr const char* kExportFailed = N_("Export process has not complete
 // The data line of a Kestrin user, without its line end.
 std::string ExportRecord(ContactHandle contact);
 
-enum class RecordResult { Imported, NoName, NotCreated };
+enum class RecordResult { Imported, NoName, NotCreated, NotStored };
 
 // Creates one Kestrin user from a data line read under `map`, unless the line
-// has no name at all (an empty line among them) or the host creates no contact.
+// has no name at all (an empty line among them) or the host creates no
+// contact; NotStored when the host refused a value of the new contact.
 RecordResult ImportRecord(std::string_view line, const ColumnMap& map);
 
 // An open file as a byte source; keeps the reason of a failed read.

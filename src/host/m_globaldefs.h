@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #if defined(_WIN32)
 #define MIRANDA_CDECL __cdecl
@@ -227,12 +228,21 @@ uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* 
 // A copy of the text; the host's own storage is handed back before returning.
 std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
                              const std::string& fallback);
-void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
+// Writes answer true when the host stored the value. A text longer than the
+// database keeps is cut to StorableText first, rather than lost.
+bool WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value);
-void WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
+bool WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
                        uint32_t value);
-void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
+bool WriteSettingString(ContactHandle contact, const char* module, const char* setting,
                         const std::string& value);
+
+// The longest text setting the host's database keeps, in bytes; it refuses a longer one.
+inline constexpr std::size_t kMaxStoredText = 65534;
+// The longest start of `text` that the database keeps, ending between two
+// characters: UTF-8 text is never cut inside a character; 8-bit text of a
+// single-byte code page may be cut at any byte.
+std::string_view StorableText(std::string_view text, bool utf8);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
 // The host's translation of `text`, copied. Every literal that can reach it

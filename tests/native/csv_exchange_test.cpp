@@ -323,6 +323,19 @@ TEST_F(CsvExchangeTest, AFileOfLoneCrsImportsEveryLine) {
   EXPECT_EQ(ReadUser(contacts[1]), (Record{"Bob", "Ray", "Bob Ray", 2}));
 }
 
+TEST_F(CsvExchangeTest, ANameTooLongForTheDatabaseIsStoredCut) {
+  const std::string first(100000, 'f');
+  ExpectMessages(Import(kHeader + first + ";Lee\r\n"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 1u);
+  const ContactHandle contact = host.Contacts()[0];
+  const std::string cut(kMaxStoredText, 'f');
+  EXPECT_EQ(host.Text(contact, kModuleName, "FirstName"), cut);
+  EXPECT_EQ(host.Text(contact, kModuleName, "Nick"), cut);
+  EXPECT_EQ(host.Text(contact, "CList", "MyHandle"), cut);
+  EXPECT_EQ(host.Text(contact, kModuleName, "LastName"), "Lee");
+}
+
 TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   const std::string missing = folder.File("missing.csv");
   ExpectFileFailure(RunCommand("mKestrinUser/Import", missing), "Import process has not completed.",

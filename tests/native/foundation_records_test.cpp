@@ -194,6 +194,31 @@ TEST_F(RecordTest, DetailsAreWrittenInOrderAndEndWithTheStatusPair) {
                           WordWrite(contact, "mKestrinUser/Status", 40074)));
 }
 
+TEST_F(RecordTest, TextsTooLongForTheDatabaseAreStoredCutAndRefusalsAreTold) {
+  const ContactHandle contact = host.AddKestrinContact();
+  ContactDetails details;
+  details.nick = std::string(100000, 'n');
+  details.first = std::string(kMaxStoredText + 1, 'f');
+  details.last = std::string(kMaxStoredText, 'l');
+  EXPECT_TRUE(WriteContactDetails(contact, details));
+  EXPECT_EQ(host.Text(contact, kModule, "Nick"), std::string(kMaxStoredText, 'n'));
+  EXPECT_EQ(host.Text(contact, kModule, "FirstName"), std::string(kMaxStoredText, 'f'));
+  EXPECT_EQ(host.Text(contact, kModule, "LastName"), details.last);
+  // A contact the database does not have refuses every write.
+  EXPECT_FALSE(WriteContactDetails(contact + 1, details));
+  EXPECT_FALSE(WriteImportedDetails(contact + 1, details));
+}
+
+TEST(StorableTextTest, CutsBetweenCharacters) {
+  const std::string fits(kMaxStoredText, 'x');
+  EXPECT_EQ(StorableText(fits, true), fits);
+  const std::string accented = std::string(kMaxStoredText - 1, 'x') + "\xC3\xA9";
+  EXPECT_EQ(StorableText(accented, true), std::string(kMaxStoredText - 1, 'x'));
+  EXPECT_EQ(StorableText(accented, false), accented.substr(0, kMaxStoredText));
+  const std::string chinese = std::string(kMaxStoredText - 2, 'x') + "\xE4\xB8\xAD";
+  EXPECT_EQ(StorableText(chinese, true).size(), kMaxStoredText - 2);
+}
+
 TEST_F(RecordTest, EmptyOptionalDetailsAreDeletedAndNoSelectionIsStoredAsAllOnes) {
   const ContactHandle contact = host.AddKestrinContact();
   host.SetString(contact, kModule, "e-mail", "old@example.org");

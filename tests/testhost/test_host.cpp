@@ -33,6 +33,8 @@ constexpr HostHandle kFirstMenuItem = 0x00C10000;
 
 std::string CopyText(const char* text) { return text != nullptr ? text : std::string(); }
 
+constexpr std::size_t kHostTextLimit = 65534;
+
 }  // namespace
 
 struct TestHost::State {
@@ -216,6 +218,8 @@ intptr_t MIRANDA_CDECL DbWriteSetting(WParam contact, LParam lParam) {
   }
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
   S().writes.push_back({contact, key.first, key.second, value});
+  // As the real database: a longer text is refused, and nothing is stored.
+  if (value.text.size() > kHostTextLimit) return 1;
   owner->deleted.erase(key);
   owner->settings[key] = value;
   return 0;
