@@ -39,10 +39,13 @@ foreach(target gtest gtest_main gmock gmock_main)
   endif()
 endforeach()
 
-# The Wine suite: the test host loads the real DLL with LoadLibrary and reaches
-# it only through its exports and services.
+# The test host with its loader of the real DLL, for the Wine suite and the
+# demo: they reach the plug-in only through its exports and services.
+file(GLOB TESTHOST_WIN32_SOURCES CONFIGURE_DEPENDS
+  tests/testhost/test_host.cpp tests/testhost/win32_*.cpp)
+
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
-add_executable(wine_tests ${WINE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
+add_executable(wine_tests ${WINE_TEST_SOURCES} ${TESTHOST_WIN32_SOURCES})
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests
   ${KESTRIN_GENERATED_DIR})
 target_compile_definitions(wine_tests PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
@@ -63,8 +66,7 @@ add_test(NAME release_package
 
 # The demo: the test host in a window of its own with the real DLL loaded
 # (scripts/demo.sh).
-add_executable(kestrin_demo ${CMAKE_SOURCE_DIR}/demo/demo_host.cpp
-  ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp)
+add_executable(kestrin_demo ${CMAKE_SOURCE_DIR}/demo/demo_host.cpp ${TESTHOST_WIN32_SOURCES})
 target_include_directories(kestrin_demo PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(kestrin_demo PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 target_link_libraries(kestrin_demo PRIVATE comctl32 user32 gdi32 kernel32)

@@ -29,6 +29,7 @@
 #include "host/m_globaldefs.h"
 #include "records/KestrinUserU.h"
 #include "testhost/test_host.h"
+#include "testhost/win32_plugin_library.h"
 
 namespace {
 
@@ -36,86 +37,17 @@ constexpr const char* kModuleName = "mKestrinUser";
 constexpr const char* kWindowClass = "KestrinDemoHost";
 constexpr const char* kTitle = "mKestrinUser demo - test host";
 
-// --- The plug-in ---------------------------------------------------------
-
-using PluginInfoFunction = PLUGININFO*(MIRANDA_CDECL*)(uint32_t);
-using LoadFunction = int(MIRANDA_CDECL*)(PLUGINLINK*);
-using UnloadFunction = int(MIRANDA_CDECL*)(void);
-
-std::string ProgramFolder() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path);
-  folder.erase(folder.find_last_of("\\/") + 1);
-  return folder;
-}
-
-// The DLL, started as the messenger starts it; stopped and freed when the
-// object goes.
-class LoadedPlugin {
- public:
-  LoadedPlugin() = default;
-  ~LoadedPlugin() {
-    if (started_) unload_();
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  LoadedPlugin(const LoadedPlugin&) = delete;
-  LoadedPlugin& operator=(const LoadedPlugin&) = delete;
-
-  bool Start(testhost::TestHost& host, std::string& error) {
-    const std::string path = ProgramFolder() + "mKestrinUser.dll";
-    module_ = LoadLibraryA(path.c_str());
-    if (module_ == nullptr) {
-      error = "Cannot load " + path;
-      return false;
-    }
-    auto info = reinterpret_cast<PluginInfoFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "MirandaPluginInfo")));
-    auto load =
-        reinterpret_cast<LoadFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "Load")));
-    unload_ = reinterpret_cast<UnloadFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "Unload")));
-    if (info == nullptr || load == nullptr || unload_ == nullptr || info(0) == nullptr) {
-      error = path + " is not a plug-in";
-      return false;
-    }
-    load(host.Link());
-    started_ = true;
-    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
-    return true;
-  }
-
-  HMODULE Module() const { return module_; }
-
- private:
-  HMODULE module_ = nullptr;
-  UnloadFunction unload_ = nullptr;
-  bool started_ = false;
-};
-
 // --- Sample contacts -----------------------------------------------------
 
-struct SampleUser {
-  const char* first;
-  const char* last;
-  const char* nick;
-  uint32_t contactType;
-  const char* mail;
-  const char* mobile;
-  const char* web;
-  uint32_t address;  // "RealIP": the first dotted part in the top byte
-};
-
-const SampleUser kSampleUsers[] = {
-    {"Anna", "Lee", "Annie", 1, "anna.lee@example.com", "0171 555 0101",
-     "http://www.example.com/~alee", 0xC0A80001},
-    {"Maria", "Garcia", "Mari", 2, "maria.garcia@example.org", "", "", 0},
-    {"John", "Smith", "John Smith", 3, "john.smith@example.com", "0171 555 0102",
-     "http://www.example.com/~jsmith", 0},
-    {"Peter", "Brown", "Pete", 4, "", "0171 555 0104", "", 0},
-    {"Wei", "Zhang", "Wei Zhang", 5, "wei.zhang@example.net", "", "http://www.example.net/wei",
+// Besides the sample user of the test host, first in the list.
+const ContactDetails kMoreSampleUsers[] = {
+    {"Mari", "Maria", "Garcia", 2, "maria.garcia@example.org", "", "", 0},
+    {"John Smith", "John", "Smith", 3, "john.smith@example.com", "http://www.example.com/~jsmith",
+     "0171 555 0102", 0},
+    {"Pete", "Peter", "Brown", 4, "", "", "0171 555 0104", 0},
+    {"Wei Zhang", "Wei", "Zhang", 5, "wei.zhang@example.net", "http://www.example.net/wei", "",
      0x0A000017},
-    {"Olga", "Novak", "Olga Novak", 0, "", "", "", 0},
+    {"Olga Novak", "Olga", "Novak", 0, "", "", "", 0},
 };
 
 void AddSampleContacts(testhost::TestHost& host) {
@@ -124,22 +56,9 @@ void AddSampleContacts(testhost::TestHost& host) {
   host.SetString(other, "CList", "MyHandle", "Bob (ICQ)");
   host.SetWord(other, "ICQ", "Status", static_cast<uint16_t>(ID_STATUS_ONLINE));
   // The host puts each new contact first: add them last to first.
-  for (auto user = std::rbegin(kSampleUsers); user != std::rend(kSampleUsers); ++user) {
-    const ContactHandle contact = host.AddKestrinContact();
-    host.SetString(contact, "Protocol", "0", "Ignore");
-    host.SetString(contact, "CList", "MyHandle", std::string(user->first) + " " + user->last);
-    host.SetString(contact, kModuleName, "FirstName", user->first);
-    host.SetString(contact, kModuleName, "LastName", user->last);
-    host.SetString(contact, kModuleName, "Nick", user->nick);
-    host.SetDword(contact, kModuleName, "ContactType", user->contactType);
-    if (*user->mail != '\0') host.SetString(contact, kModuleName, "e-mail", user->mail);
-    if (*user->web != '\0') host.SetString(contact, kModuleName, "Homepage", user->web);
-    if (user->address != 0) host.SetDword(contact, kModuleName, "RealIP", user->address);
-    if (*user->mobile != '\0') {
-      host.SetString(contact, kModuleName, "Cellular", std::string(user->mobile) + " SMS");
-      host.SetString(contact, kModuleName, "AlternativeCellular", user->mobile);
-    }
-  }
+  for (auto user = std::rbegin(kMoreSampleUsers); user != std::rend(kMoreSampleUsers); ++user)
+    host.AddKestrinUser(*user);
+  host.AddKestrinUser(testhost::SampleUser());
 }
 
 // --- What the window shows -------------------------------------------------
@@ -806,13 +725,16 @@ int main(int argc, char** argv) {
   AddSampleContacts(host);
   int result = 0;
   {
-    LoadedPlugin plugin;
+    testhost::PluginLibrary plugin;
     std::string error;
-    if (!plugin.Start(host, error)) {
+    const bool started = plugin.Open(testhost::PluginPath(), error) && plugin.Start(host.Link());
+    if (!started) {
+      if (error.empty()) error = testhost::PluginPath() + " did not start";
       std::fprintf(stderr, "kestrin_demo: %s\n", error.c_str());
       if (screenshot.empty()) MessageBoxA(nullptr, error.c_str(), kTitle, MB_ICONERROR);
       return 1;
     }
+    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
     DemoWindow demo(host, plugin.Module(), screenshot);
     if (!demo.Create()) {
       std::fprintf(stderr, "kestrin_demo: cannot create the window\n");

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   const FieldList fields = SplitFields(input);
   std::size_t total = 0;
-  for (const std::string& field : fields) total += field.size();
+  for (const std::string_view field : fields) total += field.size();
   if (total > input.size() || fields.size() > input.size()) std::abort();
   if (input.empty() != fields.empty()) std::abort();
 

@@ -36,8 +36,8 @@ class PieceSource : public ByteSource {
 std::vector<std::string> ReadAll(ByteSource& source, std::size_t chunk) {
   LineReader reader(source, chunk);
   std::vector<std::string> lines;
-  std::string line;
-  while (reader.Next(line)) lines.push_back(line);
+  std::string_view line;
+  while (reader.Next(line)) lines.emplace_back(line);
   if (reader.Failed() || reader.Next(line)) std::abort();
   return lines;
 }

@@ -80,7 +80,7 @@ void RunImport(const std::string& caption) {
   }
   FileSource source(*file);
   LineReader reader(source);
-  std::string line;
+  std::string_view line;
   std::size_t number = 0;  // of the line read last
   while (reader.Next(line)) {
     if (++number == 1) {
@@ -251,14 +251,14 @@ std::string ExportRecord(ContactHandle contact) {
 RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
   if (fields.empty()) return RecordResult::NoName;
-  std::string first = ColumnValue(fields, map, Column::FirstName);
-  std::string last = ColumnValue(fields, map, Column::LastName);
-  std::string name = ColumnValue(fields, map, Column::Name);
+  std::string first(ColumnValue(fields, map, Column::FirstName));
+  std::string last(ColumnValue(fields, map, Column::LastName));
+  std::string name(ColumnValue(fields, map, Column::Name));
   ContactDetails details;
   details.contactType = ParseInt32(ColumnValue(fields, map, Column::ContactType)).value_or(0);
-  details.email = ColumnValue(fields, map, Column::Email);
-  details.mobile = ColumnValue(fields, map, Column::Mobile);
-  details.homepage = ColumnValue(fields, map, Column::Homepage);
+  details.email = std::string(ColumnValue(fields, map, Column::Email));
+  details.mobile = std::string(ColumnValue(fields, map, Column::Mobile));
+  details.homepage = std::string(ColumnValue(fields, map, Column::Homepage));
 
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {

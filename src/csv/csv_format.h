@@ -40,10 +40,14 @@ struct ColumnValues {
   const std::string& operator[](Column column) const { return text[static_cast<int>(column)]; }
 };
 
-using FieldList = std::vector<std::string>;
+// Views into the split line: valid as long as the line's text is.
+using FieldList = std::vector<std::string_view>;
 
-// The fields of one line; an empty line has none. Quoted fields lose their
-// enclosing quotes and nothing else is changed.
+// The fields of one line into `fields` (its former content is replaced; its
+// storage is reused, so a loop over lines allocates nothing per field); an
+// empty line has none. Quoted fields lose their enclosing quotes and nothing
+// else is changed.
+void SplitFields(std::string_view line, FieldList& fields);
 FieldList SplitFields(std::string_view line);
 // The index of the first field equal to `title` (exact, case-sensitive), or kAbsentColumn.
 int32_t FindColumn(const FieldList& fields, std::string_view title);
@@ -52,7 +56,7 @@ int32_t FindColumn(const FieldList& fields, std::string_view title);
 bool ReadHeader(std::string_view line, ColumnMap& map);
 // The column's field of a data line, or the empty text when the column is
 // absent or the line is shorter.
-std::string ColumnValue(const FieldList& fields, const ColumnMap& map, Column column);
+std::string_view ColumnValue(const FieldList& fields, const ColumnMap& map, Column column);
 
 // The text a value takes in the file: as it is when the import reads it back
 // unchanged; quoted when it holds a semicolon or begins with a double quote.
@@ -83,16 +87,24 @@ class MemorySource : public ByteSource {
   std::string_view bytes_;
 };
 
-// Splits a byte source into lines: LF or CR LF ends a line, a CR not followed
-// by LF is dropped, and byte 26 ends the file (wherever it stands: inside a
-// line the line's text ends before it). The last line needs no line end.
-// When the first 64 KiB hold CRs and no LF at all, a lone CR ends a line too.
-// Holds one chunk and the current line, which may not grow beyond
-// kMaxLineLength, so memory stays small whatever the file.
+// How far a search through a text has come: the window of 64 bytes it
+// examined last, and which of that window's bytes it looks for.
+struct ScanWindow {
+  std::size_t base = static_cast<std::size_t>(-1);  // none yet
+  uint64_t hits = 0;
+};
+
 // The first line of a file without the UTF-8 byte-order mark that some
 // programs put at its start.
 std::string_view WithoutByteOrderMark(std::string_view firstLine);
 
+// Splits a byte source into lines: LF or CR LF ends a line, a CR not followed
+// by LF is dropped, and byte 26 ends the file (wherever it stands: inside a
+// line the line's text ends before it). The last line needs no line end.
+// When the first 64 KiB hold CRs and no LF at all, a lone CR ends a line too.
+// Holds one chunk, reused for the whole file, and a copy of the current line
+// only when that line is not whole in the chunk; a line may not grow beyond
+// kMaxLineLength, so memory stays small whatever the file.
 class LineReader {
  public:
   static constexpr std::size_t kDefaultChunk = 64 * 1024;
@@ -106,8 +118,9 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // The next line, without its end; false at the end of the file or when a
-  // read failed. A line cut short by a failed read is not handed out.
-  bool Next(std::string& line);
+  // read failed. A line cut short by a failed read is not handed out. The
+  // view is valid until the next call.
+  bool Next(std::string_view& line);
   bool Failed() const { return failed_; }
   // Whether the reading ended at a line longer than kMaxLineLength.
   bool TooLong() const { return tooLong_; }
@@ -115,9 +128,17 @@ class LineReader {
  private:
   bool Fill();   // false at the end or on failure
   void Probe();  // reads the start of the file and decides how its lines end
+  // Ends the reading when `run` would make the line too long.
+  bool TooLongWith(std::string_view run);
+  std::size_t FindLineControl();
+  // The line that ends with `run`: the run itself when nothing of the line was copied before it.
+  std::string_view Joined(std::string_view run);
 
   ByteSource& source_;  // not owned
   std::vector<char> chunk_;
+  std::string line_;                // the line's text so far, when it spans chunks or lost a CR
+  ScanWindow scan_;                 // through the chunk, for line controls
+  std::size_t blockScanUntil_ = 0;  // the chunk's lines before it hold lone CRs or byte 26
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool ended_ = false;

@@ -73,18 +73,7 @@ class CsvExchangeTest : public StartedPluginTest {
   }
 
   ContactHandle AddUser(const Record& r) {
-    const ContactHandle contact = host.AddKestrinContact();
-    host.SetString(contact, kModuleName, "FirstName", r.first);
-    host.SetString(contact, kModuleName, "LastName", r.last);
-    host.SetString(contact, kModuleName, "Nick", r.nick);
-    host.SetDword(contact, kModuleName, "ContactType", static_cast<uint32_t>(r.type));
-    if (!r.mail.empty()) host.SetString(contact, kModuleName, "e-mail", r.mail);
-    if (!r.mobile.empty()) {
-      host.SetString(contact, kModuleName, "Cellular", r.mobile + " SMS");
-      host.SetString(contact, kModuleName, "AlternativeCellular", r.mobile);
-    }
-    if (!r.web.empty()) host.SetString(contact, kModuleName, "Homepage", r.web);
-    return contact;
+    return host.AddKestrinUser({r.nick, r.first, r.last, r.type, r.mail, r.web, r.mobile});
   }
   Record ReadUser(ContactHandle contact) const {
     auto text = [&](const char* setting) {
@@ -519,7 +508,7 @@ TEST_F(CsvExchangeTest, EveryExportedUserComesBackWithItsSevenColumns) {
   const std::string bytes = testhost::ReadFileBytes(file);
   MemorySource source(bytes);
   LineReader reader(source);
-  std::string line;
+  std::string_view line;
   ASSERT_TRUE(reader.Next(line));
   ColumnMap map;
   ASSERT_TRUE(ReadHeader(line, map));

@@ -16,6 +16,12 @@ namespace {
 
 using Fields = std::vector<std::string>;
 
+// The fields as texts of their own, to compare with expected ones.
+Fields Split(std::string_view line) {
+  const FieldList views = SplitFields(line);
+  return Fields(views.begin(), views.end());
+}
+
 struct SplitCase {
   std::string line;
   Fields fields;
@@ -46,7 +52,7 @@ TEST(CsvSplit, FollowsTheFieldRules) {
       {"\"a\";", {"a"}},
       {"\"a\"x\";b", {"a\"x", "b"}},
   };
-  for (const SplitCase& c : cases) EXPECT_EQ(SplitFields(c.line), c.fields) << "line: " << c.line;
+  for (const SplitCase& c : cases) EXPECT_EQ(Split(c.line), c.fields) << "line: " << c.line;
 }
 
 struct HeaderCase {
@@ -91,18 +97,18 @@ TEST(CsvHeader, EmptyLineKeepsTheMapInForce) {
 TEST(CsvColumnValue, TakesTheMappedFieldOrEmpty) {
   ColumnMap map;
   ASSERT_TRUE(ReadHeader("Name;Contact Type;Last Name", map));
-  const Fields shortLine = SplitFields("Anna");
+  const FieldList shortLine = SplitFields("Anna");
   EXPECT_EQ(ColumnValue(shortLine, map, Column::Name), "Anna");
   EXPECT_EQ(ColumnValue(shortLine, map, Column::ContactType), "");
   EXPECT_EQ(ColumnValue(shortLine, map, Column::FirstName), "");  // absent
 
-  const Fields longLine = SplitFields("Bob; 2 ;Lee;extra;more");
+  const FieldList longLine = SplitFields("Bob; 2 ;Lee;extra;more");
   EXPECT_EQ(ColumnValue(longLine, map, Column::ContactType), " 2 ");
   EXPECT_EQ(ColumnValue(longLine, map, Column::LastName), "Lee");
   EXPECT_EQ(ColumnValue(longLine, map, Column::Homepage), "");
 
   const ColumnMap byDefault;
-  const Fields threeFields = SplitFields("a;b;c");
+  const FieldList threeFields = SplitFields("a;b;c");
   EXPECT_EQ(ColumnValue(threeFields, byDefault, Column::Name), "c");
   for (Column column : {Column::ContactType, Column::Email, Column::Mobile, Column::Homepage})
     EXPECT_EQ(ColumnValue(threeFields, byDefault, column), "");
@@ -177,7 +183,7 @@ TEST_F(CsvRecordTest, RendersTheSevenColumnsInOrder) {
   host.SetString(awkward, "mKestrinUser", "Homepage", "two\nlines");
   const std::string line = ExportRecord(awkward);
   EXPECT_EQ(line, "\"a;b\";;\"\"Q\"\";0;;;two lines");
-  EXPECT_EQ(SplitFields(line), (Fields{"a;b", "", "\"Q\"", "0", "", "", "two lines"}));
+  EXPECT_EQ(Split(line), (Fields{"a;b", "", "\"Q\"", "0", "", "", "two lines"}));
   EXPECT_EQ(host.LiveVariantTexts(), 0u);
 }
 
@@ -203,8 +209,8 @@ std::vector<std::string> ReadLines(const std::string& bytes, std::size_t trickle
   TrickleSource source(bytes, trickle);
   LineReader reader(source, chunk);
   std::vector<std::string> lines;
-  std::string line;
-  while (reader.Next(line)) lines.push_back(line);
+  std::string_view line;
+  while (reader.Next(line)) lines.emplace_back(line);
   EXPECT_FALSE(reader.Failed());
   EXPECT_FALSE(reader.Next(line)) << "reading on after the end";
   return lines;
@@ -267,12 +273,11 @@ TEST(CsvLineReader, StopsAtALineLongerThanTheLimit) {
   const std::string bytes = "a\n" + longest + "x\nb\n";
   MemorySource source(bytes);
   LineReader reader(source);
-  std::string line;
+  std::string_view line;
   ASSERT_TRUE(reader.Next(line));
   EXPECT_FALSE(reader.Next(line));
   EXPECT_TRUE(reader.TooLong());
   EXPECT_FALSE(reader.Failed());
-  EXPECT_LE(line.capacity(), 2 * LineReader::kMaxLineLength) << "grew past the limit";
 }
 
 TEST(CsvLineReader, KeepsLongLinesWhole) {
@@ -301,7 +306,7 @@ class FailingSource : public ByteSource {
 TEST(CsvLineReader, StopsAtAFailedReadWithoutTheCutLine) {
   FailingSource source;
   LineReader reader(source, 64);
-  std::string line;
+  std::string_view line;
   ASSERT_TRUE(reader.Next(line));
   EXPECT_EQ(line, "whole");
   EXPECT_FALSE(reader.Next(line));

@@ -461,6 +461,29 @@ ContactHandle TestHost::AddKestrinContact() {
   return contact;
 }
 
+ContactHandle TestHost::AddKestrinUser(const ContactDetails& details,
+                                       std::optional<uint32_t> userId) {
+  constexpr const char* kModule = "mKestrinUser";
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  const ContactHandle contact = AddKestrinContact();
+  SetString(contact, "Protocol", "0", "Ignore");
+  SetString(contact, "CList", "MyHandle",
+            details.last.empty() ? details.first : details.first + " " + details.last);
+  if (userId) SetDword(contact, kModule, "UserID", *userId);
+  SetString(contact, kModule, "Nick", details.nick);
+  SetString(contact, kModule, "FirstName", details.first);
+  SetString(contact, kModule, "LastName", details.last);
+  SetDword(contact, kModule, "ContactType", static_cast<uint32_t>(details.contactType));
+  if (!details.email.empty()) SetString(contact, kModule, "e-mail", details.email);
+  if (!details.homepage.empty()) SetString(contact, kModule, "Homepage", details.homepage);
+  if (!details.mobile.empty()) {
+    SetString(contact, kModule, "Cellular", details.mobile + " SMS");
+    SetString(contact, kModule, "AlternativeCellular", details.mobile);
+  }
+  SetDword(contact, kModule, "RealIP", details.address);
+  return contact;
+}
+
 ContactHandle TestHost::AddForeignContact(const std::string& protocol) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   RegisterProtocol(protocol);
@@ -692,6 +715,19 @@ void TestHost::AddTranslation(const std::string& from, const std::string& to) {
 std::vector<std::string> TestHost::TranslationRequests() const {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   return state_->translationRequests;
+}
+
+ContactDetails SampleUser() {
+  ContactDetails user;
+  user.nick = "Annie";
+  user.first = "Anna";
+  user.last = "Lee";
+  user.contactType = 1;  // Family
+  user.email = "anna.lee@example.com";
+  user.homepage = "http://www.example.com/~alee";
+  user.mobile = "0171 555 0101";
+  user.address = 0xC0A80001;  // 192.168.0.1
+  return user;
 }
 
 std::set<std::string> LangpackKeys(const std::string& path) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "host/m_globaldefs.h"
+#include "records/KestrinUserU.h"
 
 namespace testhost {
 
@@ -100,6 +101,10 @@ class TestHost {
   ContactHandle AddContact();
   // A new Kestrin user ("Protocol"/"p" = "mKestrinUser"), placed first.
   ContactHandle AddKestrinContact();
+  // A new Kestrin user with `details` stored as the plug-in stores them when
+  // it creates one, and with `userId` as its "UserID" when given.
+  ContactHandle AddKestrinUser(const ContactDetails& details,
+                               std::optional<uint32_t> userId = std::nullopt);
   // A contact of another protocol, registered so that the host knows it.
   ContactHandle AddForeignContact(const std::string& protocol);
   std::vector<ContactHandle> Contacts() const;  // walk order
@@ -171,6 +176,9 @@ class TestHost {
   TestHost();
   State* state_;  // owned; lives as long as the process
 };
+
+// The sample Kestrin user of the demo and of the editor's pictures.
+ContactDetails SampleUser();
 
 // The English texts of a language-pack file: its lines "[text]"; none when
 // the file cannot be read.

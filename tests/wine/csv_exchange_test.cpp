@@ -33,16 +33,6 @@ class CsvWineTest : public PluginTest {
     return Import({path});
   }
 
-  ContactHandle AddUser(const std::string& first, const std::string& last, const std::string& nick,
-                        uint32_t type, const std::string& mail = "") {
-    const ContactHandle contact = host.AddKestrinContact();
-    host.SetString(contact, kModuleName, "FirstName", first);
-    host.SetString(contact, kModuleName, "LastName", last);
-    host.SetString(contact, kModuleName, "Nick", nick);
-    host.SetDword(contact, kModuleName, "ContactType", type);
-    if (!mail.empty()) host.SetString(contact, kModuleName, "e-mail", mail);
-    return contact;
-  }
   std::string Text(ContactHandle contact, const char* setting) const {
     return host.Text(contact, kModuleName, setting).value_or("<missing>");
   }
@@ -69,7 +59,7 @@ void ExpectFileFailure(const CommandRun& run, const std::string& text, const std
 }
 
 TEST_F(CsvWineTest, DialogsShowTheirTitleAndFilterAndCancelDoesNothing) {
-  AddUser("John", "Smith", "John", 1);
+  host.AddKestrinUser({"John", "John", "Smith", 1, "", "", ""});
   host.AddTranslation("Open", "Oeffnen");
   host.AddTranslation(kFilter, "Kommagetrennte Werte");
   host.AddTranslation("Save", "Speichern");
@@ -102,7 +92,7 @@ TEST_F(CsvWineTest, DialogsRefuseWhatTheirFlagsForbid) {
   EXPECT_FALSE(open.boxes[0].text.empty());
   EXPECT_EQ(host.ContactCount(), 0u);
 
-  AddUser("John", "Smith", "John", 1);
+  host.AddKestrinUser({"John", "John", "Smith", 1, "", "", ""});
   const CommandRun save = Export({folder.File("nowhere\\out.csv"), 1});
   ASSERT_EQ(save.boxes.size(), 1u);
   EXPECT_NE(save.boxes[0].caption, kCaption);
@@ -119,10 +109,10 @@ TEST_F(CsvWineTest, ExportWithoutKestrinUsersWritesTheHeaderAlone) {
 }
 
 TEST_F(CsvWineTest, ExportLeavesOtherProtocolsOutAndImportMakesASecondCopy) {
-  AddUser("John", "Smith", "Johnny", 2, "john@example.com");
+  host.AddKestrinUser({"Johnny", "John", "Smith", 2, "john@example.com", "", ""});
   const ContactHandle foreign = host.AddForeignContact("ICQ");
   host.SetString(foreign, kModuleName, "FirstName", "Foreign");
-  AddUser("Anna", "Lee", "Anna;Lee", 4294967295u);
+  host.AddKestrinUser({"Anna;Lee", "Anna", "Lee", -1, "", "", ""});
   const std::string target = folder.File("users.csv");
   WriteWholeFile(target, "replaced without a question");
 
@@ -190,7 +180,7 @@ TEST_F(CsvWineTest, AFileThatCannotBeOpenedIsNamedWithTheReason) {
 }
 
 TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
-  AddUser("John", "Smith", "Johnny", 2);
+  host.AddKestrinUser({"Johnny", "John", "Smith", 2, "", "", ""});
   const std::string target = folder.File("busy.csv");
   const std::string old = "old;content\r\n";
   WriteWholeFile(target, old);

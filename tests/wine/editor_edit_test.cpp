@@ -17,17 +17,10 @@ class EditContactTest : public EditorTest {
  protected:
   void SetUp() override {
     EditorTest::SetUp();
-    contact = host.AddKestrinContact();
-    host.SetDword(contact, "mKestrinUser", "UserID", 4);
+    contact = host.AddKestrinUser({"Annie", "Anna", "", 3, "anna@example.org",
+                                   "http://anna.example.org", "0171 555", 0xC0A80001u},
+                                  4);
     host.SetString(contact, "CList", "MyHandle", "Anna as listed");
-    host.SetString(contact, "mKestrinUser", "FirstName", "Anna");
-    host.SetString(contact, "mKestrinUser", "Nick", "Annie");
-    host.SetDword(contact, "mKestrinUser", "ContactType", 3);
-    host.SetString(contact, "mKestrinUser", "e-mail", "anna@example.org");
-    host.SetString(contact, "mKestrinUser", "Homepage", "http://anna.example.org");
-    host.SetString(contact, "mKestrinUser", "Cellular", "0171 555 SMS");
-    host.SetString(contact, "mKestrinUser", "AlternativeCellular", "0171 555");
-    host.SetDword(contact, "mKestrinUser", "RealIP", 0xC0A80001u);
     FireModulesLoaded();
   }
   // Opens the editor on the contact and runs `drive` on it.

@@ -130,7 +130,7 @@ TEST_F(EditorTest, OpenWindowShowsItsPlaceControlsAndFonts) {
     EXPECT_EQ(place.bottom - place.top, kEditorHeight);
     EXPECT_EQ(GetClassLongPtrA(editor.window, GCLP_HBRBACKGROUND), COLOR_MENU + 1);
     EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(editor.window, GCLP_HICON)),
-              LoadIconA(dll, "KESTRINUSERS"));
+              LoadIconA(plugin.Module(), "KESTRINUSERS"));
 
     EXPECT_EQ(ChildPlaces(editor.window).size(), static_cast<size_t>(kEditorControlCount));
     for (int i = 0; i < kEditorControlCount; ++i) {
@@ -461,8 +461,8 @@ TEST_F(EditorTest, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
   EXPECT_EQ(ThreadWindowCount(uiThread), windowsBefore);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof(windowClass);
-  EXPECT_FALSE(GetClassInfoExA(dll, kAddCaption, &windowClass));
-  EXPECT_FALSE(GetClassInfoExA(dll, kEditCaption, &windowClass));
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kAddCaption, &windowClass));
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kEditCaption, &windowClass));
 }
 
 // Under the build folder, never in the working tree: KESTRIN_BUILD_DIR, or
@@ -470,7 +470,7 @@ TEST_F(EditorTest, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
 std::string PicturePath(const char* name) {
   std::string folder = BuildDir();
   if (folder.empty()) {
-    folder = PluginPath();
+    folder = testhost::PluginPath();
     folder.erase(folder.find_last_of("\\/"));
   } else if (folder[0] == '/') {
     folder = "Z:" + folder;  // the Unix root
@@ -481,15 +481,7 @@ std::string PicturePath(const char* name) {
 }
 
 TEST_F(EditorTest, PicturesOfTheAddAndEditWindows) {
-  const ContactHandle contact = host.AddKestrinContact();
-  host.SetString(contact, "mKestrinUser", "FirstName", "Anna");
-  host.SetString(contact, "mKestrinUser", "LastName", "Lee");
-  host.SetString(contact, "mKestrinUser", "Nick", "Annie");
-  host.SetDword(contact, "mKestrinUser", "ContactType", 2);
-  host.SetString(contact, "mKestrinUser", "AlternativeCellular", "0171 555 0199");
-  host.SetString(contact, "mKestrinUser", "e-mail", "anna.lee@example.org");
-  host.SetString(contact, "mKestrinUser", "Homepage", "http://anna.example.org/");
-  host.SetDword(contact, "mKestrinUser", "RealIP", 0xC0A80001u);
+  const ContactHandle contact = host.AddKestrinUser(testhost::SampleUser());
   FireModulesLoaded();
   // Under Xvfb the first window after the library is loaded is drawn with
   // an inactive caption; the pictures are taken of the windows after it.

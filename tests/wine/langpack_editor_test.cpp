@@ -22,8 +22,7 @@ TEST_F(EditorTranslation, AsksOnlyForTextsOfTheTemplate) {
       testhost::LangpackKeys(SourceDir() + "/langpack/langpack_mKestrinUser.txt");
   ASSERT_FALSE(keys.empty()) << "no template under " << SourceDir();
   FireModulesLoaded();
-  const ContactHandle contact = host.AddKestrinContact();
-  host.SetString(contact, "mKestrinUser", "FirstName", "Anna");
+  const ContactHandle contact = host.AddKestrinUser(testhost::SampleUser());
   const size_t before = host.TranslationRequests().size();
 
   for (const Opening& opening : {Opening{"mKestrinUser/Add", false, "Add Kestrin User"},

@@ -122,7 +122,7 @@ std::string VersionString(const std::vector<char>& block, const char* key) {
 }  // namespace
 
 TEST(Resources, EveryIconHoldsA16And32PixelImageOf32Bits) {
-  DataModule dll(PluginPath());
+  DataModule dll(testhost::PluginPath());
   ASSERT_NE(dll.get(), nullptr);
   std::vector<IconResource> all(std::begin(kNamedIcons), std::end(kNamedIcons));
   all.insert(all.end(), std::begin(kStatusIcons), std::end(kStatusIcons));
@@ -142,7 +142,7 @@ TEST(Resources, EveryIconHoldsA16And32PixelImageOf32Bits) {
 }
 
 TEST(Resources, StatusIconsLookDifferentFromEachOther) {
-  DataModule dll(PluginPath());
+  DataModule dll(testhost::PluginPath());
   ASSERT_NE(dll.get(), nullptr);
   for (int size : kSizes) {
     std::vector<std::vector<uint32_t>> images;
@@ -167,9 +167,9 @@ TEST(Resources, StatusIconsLookDifferentFromEachOther) {
 class VersionRecord : public PluginTest {};
 
 TEST_F(VersionRecord, AgreesWithTheInformationRecord) {
-  const PLUGININFO* record = info(0);
+  const PLUGININFO* record = plugin.Info(0);
   ASSERT_NE(record, nullptr);
-  const std::string path = PluginPath();
+  const std::string path = testhost::PluginPath();
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
   ASSERT_GT(size, 0u);

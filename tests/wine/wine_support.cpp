@@ -3,14 +3,6 @@
 #include <cstdlib>
 #include <vector>
 
-std::string PluginPath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path);
-  folder.erase(folder.find_last_of("\\/") + 1);
-  return folder + "mKestrinUser.dll";
-}
-
 namespace {
 
 std::string Env(const char* name) {
@@ -135,27 +127,13 @@ void PluginTest::SetUp() {
   if (loadInSetUp) LoadPlugin();
 }
 
-void PluginTest::LoadLibraryOnly() {
+void PluginTest::LoadPlugin() {
   // The library must come fresh for every test: its process-wide values are
   // set when it is loaded.
   ASSERT_EQ(GetModuleHandleA("mKestrinUser.dll"), nullptr) << "a previous test left it loaded";
-  dll = LoadLibraryA(PluginPath().c_str());
-  ASSERT_NE(dll, nullptr) << "cannot load " << PluginPath();
-  info = reinterpret_cast<PluginInfoFunction>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "MirandaPluginInfo")));
-  load = reinterpret_cast<LoadFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "Load")));
-  unload = reinterpret_cast<UnloadFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "Unload")));
-  ASSERT_NE(info, nullptr);
-  ASSERT_NE(load, nullptr);
-  ASSERT_NE(unload, nullptr);
-}
-
-void PluginTest::LoadPlugin() {
-  LoadLibraryOnly();
-  if (dll == nullptr) return;
-  ASSERT_NE(info(0), nullptr);
-  ASSERT_EQ(load(host.Link()), 0);
-  loaded = true;
+  std::string error;
+  ASSERT_TRUE(plugin.Open(testhost::PluginPath(), error)) << error;
+  ASSERT_TRUE(plugin.Start(host.Link())) << "MirandaPluginInfo or Load failed";
 }
 
 void PluginTest::FireModulesLoaded() { host.FireEvent("Miranda/System/ModulesLoaded", 0, 0); }
@@ -165,12 +143,9 @@ intptr_t PluginTest::Call(const char* service, WParam wParam, LParam lParam) {
 }
 
 void PluginTest::TearDown() {
-  if (dll == nullptr) return;
-  if (loaded) {
-    EXPECT_EQ(unload(), 0);
-  }
-  FreeLibrary(dll);
-  dll = nullptr;
+  if (plugin.Module() == nullptr) return;
+  EXPECT_EQ(plugin.Stop(), 0);
+  plugin.Close();
   // Acknowledgement workers hold the library until their last instruction.
   EXPECT_TRUE(WaitFor([] { return GetModuleHandleA("mKestrinUser.dll") == nullptr; }, 10000))
       << "the library stayed loaded";

@@ -11,13 +11,8 @@
 #include <thread>
 
 #include "testhost/test_host.h"
+#include "testhost/win32_plugin_library.h"
 
-using PluginInfoFunction = PLUGININFO*(MIRANDA_CDECL*)(uint32_t);
-using LoadFunction = int(MIRANDA_CDECL*)(PLUGINLINK*);
-using UnloadFunction = int(MIRANDA_CDECL*)(void);
-
-// The DLL under test, next to the test program.
-std::string PluginPath();
 std::string SourceDir();  // KESTRIN_SOURCE_DIR
 std::string BuildDir();   // KESTRIN_BUILD_DIR
 
@@ -78,19 +73,13 @@ class PluginTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Loads the DLL and calls MirandaPluginInfo but not Load.
-  void LoadLibraryOnly();
   // The whole start-up of the host: MirandaPluginInfo, Load.
   void LoadPlugin();
   void FireModulesLoaded();
   intptr_t Call(const char* service, WParam wParam = 0, LParam lParam = 0);
 
   testhost::TestHost& host;
-  HMODULE dll = nullptr;
-  PluginInfoFunction info = nullptr;
-  LoadFunction load = nullptr;
-  UnloadFunction unload = nullptr;
-  bool loaded = false;
+  testhost::PluginLibrary plugin;
   // Set by a test that wants to call Load itself.
   bool loadInSetUp = true;
 };

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation_test_support.h"
+#include "core_test_support.h"
 #include "kestrin_version.h"
 #include "plugin/mKestrinUser.h"
 #include "plugin/protocol.h"
@@ -17,7 +17,7 @@ const std::vector<std::string> kProtocolServices = {
 
 intptr_t MIRANDA_CDECL OtherPluginsHook(WParam, LParam) { return 0; }
 
-class LifecycleTest : public FoundationTest {
+class LifecycleTest : public CoreTest {
  protected:
   void LoadPlugin() { ASSERT_EQ(Load(host.Link()), 0); }
   void StartPlugin() {

@@ -1,9 +1,9 @@
+#include "records/INetAuxU.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
-
-#include "records/INetAuxU.h"
 
 namespace {
 

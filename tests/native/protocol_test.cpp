@@ -1,4 +1,6 @@
 // The protocol services and the start-up numbering of Kestrin users.
+#include "plugin/protocol.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -8,8 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "foundation_test_support.h"
-#include "plugin/protocol.h"
+#include "core_test_support.h"
 #include "records/KestrinUserU.h"
 
 namespace {
@@ -17,10 +18,10 @@ namespace {
 using ::testing::ElementsAre;
 using namespace std::chrono_literals;
 
-class ProtocolTest : public FoundationTest {
+class ProtocolTest : public CoreTest {
  protected:
   void SetUp() override {
-    FoundationTest::SetUp();
+    CoreTest::SetUp();
     Attach();
   }
 

@@ -22,9 +22,9 @@ class EntryBeforeLoadTest : public PluginTest {
 };
 
 TEST_F(EntryTest, InformationRecordIsCompleteAndTheSameForEveryHostVersion) {
-  PLUGININFO* record = info(0);
+  PLUGININFO* record = plugin.Info(0);
   ASSERT_NE(record, nullptr);
-  EXPECT_EQ(info(0x00090000), record);
+  EXPECT_EQ(plugin.Info(0x00090000), record);
   // Read as the messenger reads it: by byte offset.
   const auto* bytes = reinterpret_cast<const unsigned char*>(record);
   auto textAt = [bytes](std::size_t offset) {
@@ -88,8 +88,7 @@ TEST_F(EntryBeforeLoadTest, LoadRegistersTheProtocolAndPutsEveryKestrinUserOffli
 }
 
 TEST_F(EntryTest, UnloadBeforeModulesLoadedRemovesOnlyThePreBuildHook) {
-  ASSERT_EQ(unload(), 0);
-  loaded = false;
+  ASSERT_EQ(plugin.Stop(), 0);
   EXPECT_EQ(host.HookCount("CList/PreBuildContactMenu"), 0u);
   EXPECT_EQ(host.HookCount("Miranda/System/ModulesLoaded"), 1u);
   EXPECT_EQ(host.PluginServices(), kProtocolServices);

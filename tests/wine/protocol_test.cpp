@@ -96,7 +96,7 @@ TEST_F(ProtocolServiceTest, CapabilitiesBySelector) {
   ASSERT_TRUE(GetModuleHandleExA(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       setting, &owner));
-  EXPECT_EQ(owner, dll);
+  EXPECT_EQ(owner, plugin.Module());
 }
 
 TEST_F(ProtocolServiceTest, MessagesAreAcknowledgedFromAnotherThreadWithTheirOwnNumbers) {

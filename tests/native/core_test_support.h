@@ -1,4 +1,4 @@
-// Fixture of the native foundation suites: a clean test host, clean native
+// Fixture of the native suites of the core rules: a clean test host, clean native
 // stand-ins and the plug-in's process-wide values back at their load-time
 // values, since they outlive every test in this process.
 #pragma once
@@ -14,7 +14,7 @@
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
 
-class FoundationTest : public ::testing::Test {
+class CoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testhost::ResetNativeShell();

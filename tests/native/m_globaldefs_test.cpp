@@ -1,10 +1,11 @@
 // The typed settings operations, the contact walk and the service helpers over
 // the host's service table.
+#include "host/m_globaldefs.h"
+
 #include <stdexcept>
 #include <vector>
 
-#include "foundation_test_support.h"
-#include "host/m_globaldefs.h"
+#include "core_test_support.h"
 
 namespace {
 
@@ -12,10 +13,10 @@ intptr_t MIRANDA_CDECL AnswerSeven(WParam wParam, LParam) {
   return 7 + static_cast<intptr_t>(wParam);
 }
 
-class HostOpsTest : public FoundationTest {
+class HostOpsTest : public CoreTest {
  protected:
   void SetUp() override {
-    FoundationTest::SetUp();
+    CoreTest::SetUp();
     Attach();
     contact = host.AddContact();
   }
@@ -118,7 +119,7 @@ TEST_F(HostOpsTest, NothingReachesAMissingHost) {
   EXPECT_EQ(visited, 0);
 }
 
-TEST_F(FoundationTest, WalkOfAnEmptyDatabaseNeverAsksForANextContact) {
+TEST_F(CoreTest, WalkOfAnEmptyDatabaseNeverAsksForANextContact) {
   Attach();
   int visited = 0;
   ForEachContact([&](ContactHandle) { ++visited; });
@@ -127,7 +128,7 @@ TEST_F(FoundationTest, WalkOfAnEmptyDatabaseNeverAsksForANextContact) {
   EXPECT_EQ(host.CallCount("DB/Contact/FindNext"), 0u);
 }
 
-TEST_F(FoundationTest, WalkVisitsEveryContactOnceInTheHostsOrder) {
+TEST_F(CoreTest, WalkVisitsEveryContactOnceInTheHostsOrder) {
   Attach();
   for (int i = 0; i < 3; ++i) host.AddContact();
   std::vector<ContactHandle> visited;
@@ -138,14 +139,14 @@ TEST_F(FoundationTest, WalkVisitsEveryContactOnceInTheHostsOrder) {
   EXPECT_EQ(host.CallCount("DB/Contact/FindNext"), 3u);
 }
 
-TEST_F(FoundationTest, ModuleServiceNameIsModuleAndSuffixWithNothingBetween) {
+TEST_F(CoreTest, ModuleServiceNameIsModuleAndSuffixWithNothingBetween) {
   Attach();
   CreateModuleService("mKestrinUser", "/GetCaps", AnswerSeven);
   EXPECT_EQ(host.PluginServices(), std::vector<std::string>{"mKestrinUser/GetCaps"});
   EXPECT_EQ(host.CallService("mKestrinUser/GetCaps", 2, 0), 9);
 }
 
-TEST_F(FoundationTest, TranslationIsTheHostsTextOrTheKeyItself) {
+TEST_F(CoreTest, TranslationIsTheHostsTextOrTheKeyItself) {
   Attach();
   host.AddTranslation("&OK", "&Gut");
   EXPECT_EQ(TranslateText("&OK"), "&Gut");
@@ -153,7 +154,7 @@ TEST_F(FoundationTest, TranslationIsTheHostsTextOrTheKeyItself) {
   EXPECT_EQ(host.TranslationRequests(), (std::vector<std::string>{"&OK", "Close"}));
 }
 
-TEST_F(FoundationTest, AcknowledgementCarriesEveryField) {
+TEST_F(CoreTest, AcknowledgementCarriesEveryField) {
   Attach();
   BroadcastAck("mKestrinUser", 0x1234, ACKTYPE_STATUS, ACKRESULT_SUCCESS, 40071, 40072);
   const auto acks = host.Acks();

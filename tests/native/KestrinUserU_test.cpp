@@ -1,19 +1,20 @@
 // The contact record rules: ownership, status by contact type, full-name
 // splitting and joining, and the create, numbering and update sequences.
+#include "records/KestrinUserU.h"
+
 #include <string>
 #include <vector>
 
-#include "foundation_test_support.h"
-#include "records/KestrinUserU.h"
+#include "core_test_support.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 
-class RecordTest : public FoundationTest {
+class RecordTest : public CoreTest {
  protected:
   void SetUp() override {
-    FoundationTest::SetUp();
+    CoreTest::SetUp();
     Attach();
   }
 };

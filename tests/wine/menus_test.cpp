@@ -10,7 +10,7 @@ class MenuTest : public PluginTest {
  protected:
   // The icon the host must get for `name`: the shared icon of the DLL.
   HostHandle IconOf(const char* name) {
-    return reinterpret_cast<HostHandle>(LoadImageA(dll, name, IMAGE_ICON,
+    return reinterpret_cast<HostHandle>(LoadImageA(plugin.Module(), name, IMAGE_ICON,
                                                    GetSystemMetrics(SM_CXICON),
                                                    GetSystemMetrics(SM_CYICON), LR_SHARED));
   }
