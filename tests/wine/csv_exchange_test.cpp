@@ -194,7 +194,7 @@ TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
 }
 
 TEST_F(CsvWineTest, ExportWorksInAFolderTooLongForTheSystemsTemporaryNames) {
-  AddUser("John", "Smith", "Johnny", 2);
+  host.AddKestrinUser({"Johnny", "John", "Smith", 2, "", "", ""});
   WinTempFolder deep(249);
   const std::string target = deep.File("u.csv");
   WriteWholeFile(target, "old\r\n");

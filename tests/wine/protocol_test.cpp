@@ -166,11 +166,9 @@ TEST_F(ProtocolServiceTest, UnloadSendsEveryAcknowledgementAndNoThreadOfTheLibra
   host.SetAckDelay(20ms);
   host.ClearAcks();
   for (int i = 0; i < 5; ++i) Call("mKestrinUser/SendMsg", 0, reinterpret_cast<LParam>(&ccs));
-  EXPECT_EQ(unload(), 0);
-  loaded = false;
+  EXPECT_EQ(plugin.Stop(), 0);
   EXPECT_EQ(host.Acks().size(), 5u);
-  FreeLibrary(dll);
-  dll = nullptr;
+  plugin.Close();
   EXPECT_EQ(GetModuleHandleA("mKestrinUser.dll"), nullptr) << "a worker still holds the library";
 }
 
