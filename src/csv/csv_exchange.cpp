@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "csv/text_decoding.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
+#include "records/StoredText.h"
 #include "shell/dialogs.h"
 #include "shell/files.h"
 #include "shell/shell.h"
@@ -29,14 +32,15 @@ constexpr const char* kFilterPattern = "*.csv";
 constexpr const char* kDefaultExtension = "csv";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
+constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 void ShowClosingMessage(const char* text, const std::string& caption) {
-  shell::ShowMessage(TranslateText(text), caption, shell::kMessageOk);
+  shell::ShowMessage(Translated(text), caption, shell::kMessageOk);
 }
 
 // `text` translated, with its "%u" replaced by the number of the line.
 std::string LineText(const char* text, std::size_t line) {
-  std::string translated = TranslateText(text);
+  std::string translated = Translated(text);
   const std::size_t mark = translated.find("%u");
   if (mark != std::string::npos) translated.replace(mark, 2, std::to_string(line));
   return translated;
@@ -44,7 +48,7 @@ std::string LineText(const char* text, std::size_t line) {
 
 // The import stopped at `line` (counted from 1, as editors count) for `reason`.
 void ShowImportStop(const char* reason, std::size_t line, const std::string& caption) {
-  shell::ShowMessage(TranslateText(kImportFailed) + "\n" + LineText(reason, line), caption,
+  shell::ShowMessage(Translated(kImportFailed) + "\n" + LineText(reason, line), caption,
                      shell::kMessageOk);
 }
 
@@ -52,7 +56,7 @@ void ShowImportStop(const char* reason, std::size_t line, const std::string& cap
 // (when known), the file and the system's reason.
 void ShowFileFailure(const char* text, const std::string& where, const std::string& path,
                      const std::string& reason, const std::string& caption) {
-  std::string message = TranslateText(text);
+  std::string message = Translated(text);
   if (!where.empty()) message += "\n" + where;
   shell::ShowMessage(message + "\n\n" + path + ": " + reason, caption, shell::kMessageIconError);
 }
@@ -63,8 +67,8 @@ void RunImport(const std::string& caption) {
   ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
-  request.title = TranslateText(kOpenTitle);
-  request.filterDescription = TranslateText(kFilterDescription);
+  request.title = Translated(kOpenTitle);
+  request.filterDescription = Translated(kFilterDescription);
   request.filterPattern = kFilterPattern;
   request.defaultExtension = kDefaultExtension;
   request.flags =
@@ -79,7 +83,8 @@ void RunImport(const std::string& caption) {
     return;
   }
   FileSource source(*file);
-  LineReader reader(source);
+  DecodingSource text(source);
+  LineReader reader(text);
   std::string_view line;
   std::size_t number = 0;  // of the line read last
   while (reader.Next(line)) {
@@ -199,19 +204,43 @@ std::unique_ptr<shell::WritableFile> CreateBesideTarget(const std::string& targe
   return nullptr;
 }
 
+enum class ExportOutcome { Written, NeedsUtf8, Failed };
+
 // Writes every Kestrin user into a new file and only then replaces `target`
-// with it, so that a failure leaves an existing file as it was.
-bool WriteExportFile(const std::string& target, std::string& reason) {
+// with it, so that a failure leaves an existing file as it was. In the code
+// page the file is what it always was; the first value the code page cannot
+// represent abandons it (NeedsUtf8), and the export is written again as UTF-8
+// with a byte-order mark. A second walk costs less than holding the whole
+// file in memory, and most exports never need it.
+ExportOutcome WriteExportFile(const std::string& target, bool utf8, std::string& reason) {
   std::string created;
   std::unique_ptr<shell::WritableFile> file = CreateBesideTarget(target, created, reason);
-  if (!file) return false;
+  if (!file) return ExportOutcome::Failed;
   PendingFile pending(std::move(file), created);
+  if (utf8) pending.Append(kUtf8ByteOrderMark);
   pending.Append(std::string(kHeaderLine) + kLineEnd);
-  ForEachContact([&pending](ContactHandle contact) {
-    if (!pending.Failed() && IsOwnContact(contact))
-      pending.Append(ExportRecord(contact) + kLineEnd);
+  bool representable = true;
+  ForEachContact([&](ContactHandle contact) {
+    if (pending.Failed() || !representable || !IsOwnContact(contact)) return;
+    std::string line = ExportRecord(contact) + kLineEnd;
+    if (utf8) {
+      pending.Append(line);
+      return;
+    }
+    const std::optional<std::string> bytes = ToCodePage(line);
+    if (bytes)
+      pending.Append(*bytes);
+    else
+      representable = false;
   });
-  return pending.PlaceAt(target, reason);
+  if (!representable) return ExportOutcome::NeedsUtf8;
+  return pending.PlaceAt(target, reason) ? ExportOutcome::Written : ExportOutcome::Failed;
+}
+
+bool WriteExportFile(const std::string& target, std::string& reason) {
+  ExportOutcome outcome = WriteExportFile(target, false, reason);
+  if (outcome == ExportOutcome::NeedsUtf8) outcome = WriteExportFile(target, true, reason);
+  return outcome == ExportOutcome::Written;
 }
 
 }  // namespace
@@ -263,8 +292,8 @@ RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
     if (IsBlank(name)) {
-      shell::ShowMessage(TranslateText(N_("Invalid or empty full user name.")),
-                         TranslateText(N_("Error")), shell::kMessageIconError);
+      shell::ShowMessage(Translated(N_("Invalid or empty full user name.")),
+                         Translated(N_("Error")), shell::kMessageIconError);
       return RecordResult::NoName;
     }
     fullName = name;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -225,17 +226,27 @@ uint16_t GetSettingWord(ContactHandle contact, const char* module, const char* s
                         uint16_t fallback);
 uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* setting,
                          uint32_t fallback);
-// A copy of the text; the host's own storage is handed back before returning.
-std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
-                             const std::string& fallback);
-// Writes answer true when the host stored the value. A text longer than the
-// database keeps is cut to StorableText first, rather than lost.
+// A text setting as the host holds it: 8-bit text in the system's code page
+// (DBVT_ASCIIZ) or UTF-8 (DBVT_UTF8). Which to write, and the conversions, are
+// the records' storage rule (records/StoredText.h).
+struct HostText {
+  uint8_t type = DBVT_ASCIIZ;
+  std::string text;
+};
+// Asks the host for UTF-8 ("DB/Contact/GetSettingStr"); a host without that
+// service is asked the plain way, and a wide answer becomes UTF-8. A copy: the
+// host's own storage is handed back before returning. std::nullopt when the
+// setting is missing or holds no text.
+std::optional<HostText> GetSettingText(ContactHandle contact, const char* module,
+                                       const char* setting);
+// Writes answer true when the host stored the value.
 bool WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value);
 bool WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
                        uint32_t value);
-bool WriteSettingString(ContactHandle contact, const char* module, const char* setting,
-                        const std::string& value);
+// A text longer than the database keeps is cut to StorableText first, rather than lost.
+bool WriteSettingText(ContactHandle contact, const char* module, const char* setting,
+                      const HostText& value);
 
 // The longest text setting the host's database keeps, in bytes; it refuses a longer one.
 inline constexpr std::size_t kMaxStoredText = 65534;
@@ -245,10 +256,10 @@ inline constexpr std::size_t kMaxStoredText = 65534;
 std::string_view StorableText(std::string_view text, bool utf8);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
-// The host's translation of `text`, copied. Every literal that can reach it
-// is written N_("...") where it stands: the mark changes nothing, and
-// scripts/gen-langpack.py collects the marked texts into the translation
-// template.
+// The host's translation of `text`, copied: 8-bit text in the code page.
+// Every literal that can reach it is written N_("...") where it stands: the
+// mark changes nothing, and scripts/gen-langpack.py collects the marked texts
+// into the translation template.
 std::string TranslateText(const char* text);
 #define N_(text) text
 
