@@ -1,5 +1,6 @@
 #include "csv/csv_exchange.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,10 +18,14 @@
 
 namespace {
 
-constexpr const char* kImportFailed = N_("Import process has not completed.");
 constexpr const char* kImportCompleted = N_("Import process has completed.");
 constexpr const char* kExportCompleted = N_("Export process has completed.");
-constexpr const char* kExportFailed = N_("Export process has not completed.");
+// Where and why an import stopped: "%u" stands for the line's number.
+constexpr const char* kLineWithoutName = N_("Line %u has no name.");
+constexpr const char* kLineNotCreated = N_("The messenger did not create the contact of line %u.");
+constexpr const char* kLineUnreadable = N_("Line %u could not be read.");
+constexpr const char* kLineTooLong = N_("Line %u is longer than 1 MiB.");
+constexpr const char* kLineNotStored = N_("The messenger did not store every value of line %u.");
 
 constexpr const char* kImportCancelled = N_("Import process was cancelled.");
 constexpr const char* kImportedCount = N_("Kestrin users imported:");
@@ -40,11 +45,27 @@ void ShowClosingMessage(const char* text, const std::string& caption) {
   shell::ShowMessage(Translated(text), caption, shell::kMessageOk);
 }
 
-// A file that could not be used: the command's failure, the file and the system's reason.
-void ShowFileFailure(const char* text, const std::string& path, const std::string& reason,
-                     const std::string& caption) {
-  shell::ShowMessage(Translated(text) + "\n\n" + path + ": " + reason, caption,
-                     shell::kMessageIconError);
+// `text` translated, with its "%u" replaced by the number of the line.
+std::string LineText(const char* text, std::size_t line) {
+  std::string translated = Translated(text);
+  const std::size_t mark = translated.find("%u");
+  if (mark != std::string::npos) translated.replace(mark, 2, std::to_string(line));
+  return translated;
+}
+
+// The import stopped at `line` (counted from 1, as editors count) for `reason`.
+void ShowImportStop(const char* reason, std::size_t line, const std::string& caption) {
+  shell::ShowMessage(Translated(kImportFailed) + "\n" + LineText(reason, line), caption,
+                     shell::kMessageOk);
+}
+
+// A file that could not be used: the command's failure, where it happened
+// (when known), the file and the system's reason.
+void ShowFileFailure(const char* text, const std::string& where, const std::string& path,
+                     const std::string& reason, const std::string& caption) {
+  std::string message = Translated(text);
+  if (!where.empty()) message += "\n" + where;
+  shell::ShowMessage(message + "\n\n" + path + ": " + reason, caption, shell::kMessageIconError);
 }
 
 // Marks an exchange command as running. The file dialog and the progress
@@ -88,7 +109,7 @@ void ImportFile(const std::string& path, const std::string& caption, ProgressObs
   std::string reason;
   std::unique_ptr<shell::ReadableFile> file = shell::OpenForReading(path, reason);
   if (!file) {
-    ShowFileFailure(kImportFailed, path, reason, caption);
+    ShowFileFailure(kImportFailed, std::string(), path, reason, caption);
     return;
   }
   // The file and the progress window go before any closing message.
@@ -102,38 +123,48 @@ void ImportFile(const std::string& path, const std::string& caption, ProgressObs
   LineReader reader(text);
   ColumnMap map;  // the default map until the header replaces it
   std::string_view line;
-  bool header = true;
+  std::size_t number = 0;  // of the line read last
   std::size_t imported = 0;
   while (reader.Next(line)) {
-    if (header) {
+    if (++number == 1) {
       // A first line without fields leaves the default map in force.
-      ReadHeader(line, map);
-      header = false;
-    } else if (!line.empty()) {
-      if (!ImportRecord(line, map)) {
-        finish();
-        ShowClosingMessage(kImportFailed, caption);
-        return;
-      }
-      progress.Advance(++imported, source.Position(), size);
-      if (progress.Cancelled()) {
-        finish();
-        shell::ShowMessage(Translated(kImportCancelled) + "\n\n" + Translated(kImportedCount) +
-                               " " + std::to_string(imported),
-                           caption, shell::kMessageOk);
-        return;
-      }
+      ReadHeader(WithoutByteOrderMark(line), map);
+      continue;
     }
+    if (line.empty()) continue;
+    const RecordResult result = ImportRecord(line, map);
+    if (result != RecordResult::Imported) {
+      finish();
+      const char* reason = result == RecordResult::NoName       ? kLineWithoutName
+                           : result == RecordResult::NotCreated ? kLineNotCreated
+                                                                : kLineNotStored;
+      ShowImportStop(reason, number, caption);
+      return;
+    }
+    progress.Advance(++imported, source.Position(), size);
+    if (progress.Cancelled()) {
+      finish();
+      shell::ShowMessage(Translated(kImportCancelled) + "\n\n" + Translated(kImportedCount) + " " +
+                             std::to_string(imported),
+                         caption, shell::kMessageOk);
+      return;
+    }
+  }
+  if (reader.TooLong()) {
+    finish();
+    ShowImportStop(kLineTooLong, number + 1, caption);
+    return;
   }
   if (reader.Failed()) {
     finish();
-    ShowFileFailure(kImportFailed, path, source.Reason(), caption);
+    ShowFileFailure(kImportFailed, LineText(kLineUnreadable, number + 1), path, source.Reason(),
+                    caption);
     return;
   }
   const bool closed = file->Close(reason);
   finish();
   if (!closed) {
-    ShowFileFailure(kImportFailed, path, reason, caption);
+    ShowFileFailure(kImportFailed, std::string(), path, reason, caption);
     return;
   }
   ShowClosingMessage(kImportCompleted, caption);
@@ -191,6 +222,34 @@ class PendingFile {
   bool placed_ = false;
 };
 
+// A new file beside `target` that is to take its place. In a folder too long
+// for the system's names, it gets one of our own: "~" and hexadecimal digits,
+// no longer than the target's own name, so that it fits wherever the target does.
+std::unique_ptr<shell::WritableFile> CreateBesideTarget(const std::string& target,
+                                                        std::string& created, std::string& reason) {
+  const std::size_t slash = target.find_last_of("\\/");
+  const std::size_t folderLength = slash == std::string::npos ? 0 : slash;
+  if (folderLength <= shell::kSystemNamesFolderLimit)
+    return shell::CreateBeside(target, created, reason);
+  const std::size_t nameLength = target.size() - slash - 1;
+  const std::size_t digits = std::min<std::size_t>(4, nameLength > 0 ? nameLength - 1 : 0);
+  const unsigned names = 1u << (4 * digits);
+  constexpr unsigned kAttempts = 256;
+  for (unsigned number = 0; number < names && number < kAttempts; ++number) {
+    std::string path = target.substr(0, slash + 1) + "~";
+    for (std::size_t digit = digits; digit-- > 0;)
+      path += "0123456789abcdef"[(number >> (4 * digit)) & 0xF];
+    bool exists = false;
+    std::unique_ptr<shell::WritableFile> file = shell::CreateNew(path, exists, reason);
+    if (file) {
+      created = path;
+      return file;
+    }
+    if (!exists) return nullptr;
+  }
+  return nullptr;
+}
+
 enum class ExportEnd { Written, NeedsUtf8, Failed, Cancelled };
 
 // Writes every Kestrin user into a new file and only then replaces `target`
@@ -202,7 +261,7 @@ enum class ExportEnd { Written, NeedsUtf8, Failed, Cancelled };
 ExportEnd WriteExportFile(const std::string& target, bool utf8, ProgressObserver& progress,
                           std::string& reason) {
   std::string created;
-  std::unique_ptr<shell::WritableFile> file = shell::CreateBeside(target, created, reason);
+  std::unique_ptr<shell::WritableFile> file = CreateBesideTarget(target, created, reason);
   if (!file) return ExportEnd::Failed;
   PendingFile pending(std::move(file), created);
   if (utf8) pending.Append(kUtf8ByteOrderMark);
@@ -260,7 +319,10 @@ void ExportFile(const std::string& path, const std::string& caption, ProgressObs
   progress.Finished();
   switch (end) {
     case ExportEnd::Written: ShowClosingMessage(kExportCompleted, caption); break;
-    case ExportEnd::Failed: ShowFileFailure(kExportFailed, path, reason, caption); break;
+    case ExportEnd::NeedsUtf8:  // answered by the UTF-8 walk; never left over
+    case ExportEnd::Failed:
+      ShowFileFailure(kExportFailed, std::string(), path, reason, caption);
+      break;
     case ExportEnd::Cancelled: ShowClosingMessage(kExportCancelled, caption); break;
   }
 }
@@ -278,9 +340,9 @@ std::string ExportRecord(ContactHandle contact) {
   return RecordLine(values);
 }
 
-bool ImportRecord(std::string_view line, const ColumnMap& map) {
+RecordResult ImportRecord(std::string_view line, const ColumnMap& map) {
   const FieldList fields = SplitFields(line);
-  if (fields.empty()) return false;
+  if (fields.empty()) return RecordResult::NoName;
   std::string first(ColumnValue(fields, map, Column::FirstName));
   std::string last(ColumnValue(fields, map, Column::LastName));
   std::string name(ColumnValue(fields, map, Column::Name));
@@ -295,7 +357,7 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
     if (IsBlank(name)) {
       shell::ShowMessage(Translated(N_("Invalid or empty full user name.")),
                          Translated(N_("Error")), shell::kMessageIconError);
-      return false;
+      return RecordResult::NoName;
     }
     fullName = name;
     FullNameParts parts = SplitFullName(name);
@@ -310,5 +372,7 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   details.nick = std::move(name);
   details.first = std::move(first);
   details.last = std::move(last);
-  return CreateImportedContact(fullName, details) != 0;
+  bool stored = false;
+  if (CreateImportedContact(fullName, details, stored) == 0) return RecordResult::NotCreated;
+  return stored ? RecordResult::Imported : RecordResult::NotStored;
 }

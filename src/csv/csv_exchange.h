@@ -20,13 +20,19 @@ void RunExport(const std::string& caption);
 // every record and may stop the work after one; the closing message as above.
 void ImportFile(const std::string& path, const std::string& caption, ProgressObserver& progress);
 void ExportFile(const std::string& path, const std::string& caption, ProgressObserver& progress);
+// The first lines of the messages of an import or export that did not complete.
+inline constexpr const char* kImportFailed = N_("Import process has not completed.");
+inline constexpr const char* kExportFailed = N_("Export process has not completed.");
 
 // The data line of a Kestrin user, without its line end.
 std::string ExportRecord(ContactHandle contact);
 
-// Creates one Kestrin user from a data line read under `map`; false when the
-// line cannot be imported (no fields, no name at all, or no contact created).
-bool ImportRecord(std::string_view line, const ColumnMap& map);
+enum class RecordResult { Imported, NoName, NotCreated, NotStored };
+
+// Creates one Kestrin user from a data line read under `map`, unless the line
+// has no name at all (an empty line among them) or the host creates no
+// contact; NotStored when the host refused a value of the new contact.
+RecordResult ImportRecord(std::string_view line, const ColumnMap& map);
 
 // An open file as a byte source; keeps the reason of a failed read.
 class FileSource : public ByteSource {

@@ -450,11 +450,7 @@ void RunEditor() {
 }  // namespace
 
 void RunEditorWindow() {
-  try {
-    // One window at a time, even if EditorOpen was cleared under an open one.
-    if (CurrentEditor == nullptr) RunEditor();
-  } catch (...) {
-    // Nothing may reach the host; the window is gone with the stack.
-  }
-  EditorOpen = false;
+  // One window at a time, even if EditorOpen was cleared under an open one.
+  // An exception goes on to the command, which tells the user.
+  if (CurrentEditor == nullptr) RunEditor();
 }

@@ -133,6 +133,20 @@ std::unique_ptr<WritableFile> CreateBeside(const std::string& target, std::strin
   return std::make_unique<Win32WritableFile>(handle);
 }
 
+std::unique_ptr<WritableFile> CreateNew(const std::string& path, bool& exists,
+                                        std::string& reason) {
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    reason = SystemReason(error);
+    return nullptr;
+  }
+  exists = false;
+  return std::make_unique<Win32WritableFile>(handle);
+}
+
 bool MoveOver(const std::string& source, const std::string& target, std::string& reason) {
   if (MoveFileExW(Widen(source).c_str(), Widen(target).c_str(), MOVEFILE_REPLACE_EXISTING))
     return true;

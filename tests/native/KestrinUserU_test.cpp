@@ -166,10 +166,18 @@ TEST_F(RecordTest, CreateWritesProtocolThenDisplayNameOnANewFirstContact) {
   EXPECT_TRUE(IsOwnContact(contact));
 }
 
+// The import's creation; every value it writes is stored.
+ContactHandle CreateImported(const std::string& displayName, const ContactDetails& details) {
+  bool stored = false;
+  const ContactHandle contact = CreateImportedContact(displayName, details, stored);
+  EXPECT_TRUE(stored || contact == 0);
+  return contact;
+}
+
 TEST_F(RecordTest, FailedCreateWritesNothing) {
   host.SetFailContactAdd(true);
   EXPECT_EQ(CreateContactEntry("John"), 0u);
-  EXPECT_EQ(CreateImportedContact("John", ContactDetails{}), 0u);
+  EXPECT_EQ(CreateImported("John", ContactDetails{}), 0u);
   EXPECT_TRUE(TakeWrites().empty());
   EXPECT_EQ(host.ContactCount(), 0u);
 }
@@ -180,7 +188,7 @@ TEST_F(RecordTest, ImportedContactGetsItsProtocolLastAndNoReadBack) {
   CurrentStatus = ID_STATUS_ONLINE;
   ContactDetails details = FullDetails("j@x.org");  // the address is not written: no column
   const std::size_t reads = host.CallCount("DB/Contact/GetSetting");
-  const ContactHandle contact = CreateImportedContact("John Smith", details);
+  const ContactHandle contact = CreateImported("John Smith", details);
   ASSERT_NE(contact, 0u);
   EXPECT_THAT(TakeWrites(),
               ElementsAre(TextWrite(contact, "mKestrinUser/Nick", "Johnny"),
@@ -205,7 +213,7 @@ TEST_F(RecordTest, ImportedContactGetsItsProtocolLastAndNoReadBack) {
   details.homepage.clear();
   details.mobile.clear();
   details.contactType = -1;
-  const ContactHandle plain = CreateImportedContact(" Ann", details);
+  const ContactHandle plain = CreateImported(" Ann", details);
   EXPECT_THAT(TakeWrites(), ElementsAre(TextWrite(plain, "mKestrinUser/Nick", "Johnny"),
                                         TextWrite(plain, "mKestrinUser/FirstName", "John"),
                                         TextWrite(plain, "mKestrinUser/LastName", "Smith"),
@@ -243,6 +251,30 @@ TEST_F(RecordTest, DetailsAreWrittenInOrderAndEndWithTheStatusPair) {
                           DwordWrite(contact, "mKestrinUser/RealIP", 0xC0A80001),
                           WordWrite(contact, "UserOnline/OldStatus", 40074),
                           WordWrite(contact, "mKestrinUser/Status", 40074)));
+}
+
+TEST_F(RecordTest, TextsTooLongForTheDatabaseAreStoredCutAndRefusalsAreTold) {
+  const ContactHandle contact = host.AddKestrinContact();
+  ContactDetails details;
+  details.nick = std::string(100000, 'n');
+  details.first = std::string(kMaxStoredText + 1, 'f');
+  details.last = std::string(kMaxStoredText, 'l');
+  EXPECT_TRUE(WriteContactDetails(contact, details));
+  EXPECT_EQ(host.Text(contact, kModule, "Nick"), std::string(kMaxStoredText, 'n'));
+  EXPECT_EQ(host.Text(contact, kModule, "FirstName"), std::string(kMaxStoredText, 'f'));
+  EXPECT_EQ(host.Text(contact, kModule, "LastName"), details.last);
+  // A contact the database does not have refuses every write.
+  EXPECT_FALSE(WriteContactDetails(contact + 1, details));
+}
+
+TEST(StorableTextTest, CutsBetweenCharacters) {
+  const std::string fits(kMaxStoredText, 'x');
+  EXPECT_EQ(StorableText(fits, true), fits);
+  const std::string accented = std::string(kMaxStoredText - 1, 'x') + "\xC3\xA9";
+  EXPECT_EQ(StorableText(accented, true), std::string(kMaxStoredText - 1, 'x'));
+  EXPECT_EQ(StorableText(accented, false), accented.substr(0, kMaxStoredText));
+  const std::string chinese = std::string(kMaxStoredText - 2, 'x') + "\xE4\xB8\xAD";
+  EXPECT_EQ(StorableText(chinese, true).size(), kMaxStoredText - 2);
 }
 
 TEST_F(RecordTest, EmptyOptionalDetailsAreDeletedAndNoSelectionIsStoredAsAllOnes) {

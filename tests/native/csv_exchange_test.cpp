@@ -279,21 +279,63 @@ TEST_F(CsvExchangeTest, HeaderAloneOrEmptyFileImportsNothing) {
   }
 }
 
-TEST_F(CsvExchangeTest, AFailingLineStopsTheImportAndKeepsEarlierContacts) {
+TEST_F(CsvExchangeTest, AFailingLineStopsTheImportKeepsEarlierContactsAndSaysWhere) {
   const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
-  const ShownMessage notCompleted = Completed("Import process has not completed.");
+  const auto stopped = [](const std::string& where) {
+    return Completed(("Import process has not completed.\n" + where).c_str());
+  };
   // A line of blanks, a line without any name, then a header that matches nothing.
-  ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"), {invalidName, notCompleted});
+  ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"),
+                 {invalidName, stopped("Line 3 has no name.")});
   EXPECT_EQ(host.ContactCount(), 1u);
-  ExpectMessages(Import(kHeader + "E;F\r\n ; ;\t;5;mail\r\nG;H\r\n"), {invalidName, notCompleted});
+  // Skipped empty lines count.
+  ExpectMessages(Import(kHeader + "E;F\r\n\r\n\n ; ;\t;5;mail\r\nG;H\r\n"),
+                 {invalidName, stopped("Line 5 has no name.")});
   EXPECT_EQ(host.ContactCount(), 2u);
   ExpectMessages(Import("John;Smith;John Smith;3\r\nAnna;Lee;Anna Lee;1\r\n"),
-                 {invalidName, notCompleted});
+                 {invalidName, stopped("Line 2 has no name.")});
   EXPECT_EQ(host.ContactCount(), 2u);
 
   host.SetFailContactAdd(true);
-  ExpectMessages(Import(kHeader + "I;J\r\n"), {notCompleted});
+  ExpectMessages(Import(kHeader + "I;J\r\n"),
+                 {stopped("The messenger did not create the contact of line 2.")});
   EXPECT_EQ(host.ContactCount(), 2u);
+}
+
+TEST_F(CsvExchangeTest, ALineLongerThanOneMebibyteStopsTheImportAndSaysWhere) {
+  const std::string huge(LineReader::kMaxLineLength + 1, 'x');
+  ExpectMessages(Import(kHeader + "Anna;Lee\r\n" + huge + "\r\nBob;Ray\r\n"),
+                 {Completed("Import process has not completed.\nLine 3 is longer than 1 MiB.")});
+  EXPECT_EQ(host.ContactCount(), 1u);
+}
+
+TEST_F(CsvExchangeTest, AByteOrderMarkLeavesTheFirstTitleFound) {
+  ExpectMessages(Import("\xEF\xBB\xBF" + kHeader + "Anna;Lee;Annie;1\r\n"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 1u);
+  EXPECT_EQ(ReadUser(host.Contacts()[0]), (Record{"Anna", "Lee", "Annie", 1}));
+}
+
+TEST_F(CsvExchangeTest, AFileOfLoneCrsImportsEveryLine) {
+  ExpectMessages(Import(std::string(kHeaderLine) + "\rAnna;Lee;;1\rBob;Ray;;2\r"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 2u);
+  const std::vector<ContactHandle> contacts = NewestInFileOrder(2);
+  EXPECT_EQ(ReadUser(contacts[0]), (Record{"Anna", "Lee", "Anna Lee", 1}));
+  EXPECT_EQ(ReadUser(contacts[1]), (Record{"Bob", "Ray", "Bob Ray", 2}));
+}
+
+TEST_F(CsvExchangeTest, ANameTooLongForTheDatabaseIsStoredCut) {
+  const std::string first(100000, 'f');
+  ExpectMessages(Import(kHeader + first + ";Lee\r\n"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 1u);
+  const ContactHandle contact = host.Contacts()[0];
+  const std::string cut(kMaxStoredText, 'f');
+  EXPECT_EQ(host.Text(contact, kModuleName, "FirstName"), cut);
+  EXPECT_EQ(host.Text(contact, kModuleName, "Nick"), cut);
+  EXPECT_EQ(host.Text(contact, "CList", "MyHandle"), cut);
+  EXPECT_EQ(host.Text(contact, kModuleName, "LastName"), "Lee");
 }
 
 TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
@@ -309,7 +351,10 @@ TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   }
   testhost::FailFileOperation(FileOperation::Read, 2, "The device is not ready.");
   const auto shown = Import(file);
-  ExpectFileFailure(shown, "Import process has not completed.", folder.File("in.csv"),
+  // The header and the imported lines come before the line that could not be read.
+  const std::string unread =
+      "Line " + std::to_string(host.ContactCount() + 2) + " could not be read.";
+  ExpectFileFailure(shown, "Import process has not completed.\n" + unread, folder.File("in.csv"),
                     "The device is not ready.");
   EXPECT_GT(host.ContactCount(), 1000u);
   EXPECT_LT(host.ContactCount(), lines);
@@ -415,6 +460,26 @@ TEST_F(CsvExchangeTest, NoSecondCommandStartsWhileOneRuns) {
   EXPECT_EQ(testhost::FileDialogRequests().size(), 2u);
 }
 
+TEST_F(CsvExchangeTest, AnExceptionInACommandIsToldInAnErrorBox) {
+  const auto box = [](const std::string& text) {
+    return ShownMessage{text, "Kestrin Users", 0x10};
+  };
+  testhost::ThrowAtNextFileDialog();
+  ExpectMessages(RunCommand("mKestrinUser/Import", std::nullopt),
+                 {box("Import process has not completed.\nThere is not enough memory.")});
+  testhost::ThrowAtNextFileDialog();
+  ExpectMessages(RunCommand("mKestrinUser/Export", std::nullopt),
+                 {box("Export process has not completed.\nThere is not enough memory.")});
+
+  testhost::ThrowAtNextEditorRun("no window class");
+  ExpectMessages(RunCommand("mKestrinUser/Add", std::nullopt),
+                 {box("The Kestrin user window has failed.\nAn unexpected error occurred. "
+                      "(no window class)")});
+  // The editor counts as closed again.
+  ExpectMessages(RunCommand("mKestrinUser/Edit", std::nullopt), {});
+  EXPECT_EQ(testhost::EditorRuns().size(), 1u);
+}
+
 TEST_F(CsvExchangeTest, ExportWritesTheHeaderAndEveryKestrinUserOnly) {
   const std::string target = folder.File("out.csv");
   ExpectMessages(RunCommand("mKestrinUser/Export", target),
@@ -464,6 +529,20 @@ TEST_F(CsvExchangeTest, AFailedExportLeavesTheOldFileAsItWas) {
                     busy, "Is a directory");
   EXPECT_EQ(testhost::ReadFileBytes(busy + "/keep"), old);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"busy", "out.csv"}));
+}
+
+TEST_F(CsvExchangeTest, ExportReplacesAFileInAFolderTooLongForTheSystemsTemporaryNames) {
+  AddUser({"John", "Smith", "Johnny", 2});
+  testhost::TempFolder deep(249);
+  ASSERT_EQ(deep.Path().size(), 249u);
+  const std::string target = deep.File("u.csv");
+  testhost::WriteFileBytes(target, "old\r\n");
+  testhost::WriteFileBytes(deep.File("~0000"), "another program's\r\n");
+  ExpectMessages(RunCommand("mKestrinUser/Export", target),
+                 {Completed("Export process has completed.")});
+  EXPECT_EQ(testhost::ReadFileBytes(target), kHeader + "John;Smith;Johnny;2;;;\r\n");
+  EXPECT_EQ(testhost::ReadFileBytes(deep.File("~0000")), "another program's\r\n");
+  EXPECT_EQ(deep.Entries(), (std::vector<std::string>{"u.csv", "~0000"}));
 }
 
 TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {

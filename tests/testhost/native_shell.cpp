@@ -1,7 +1,11 @@
 #include "testhost/native_shell.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -15,20 +19,55 @@ namespace {
 
 struct ShellState {
   std::mutex mutex;
-  std::vector<std::thread> workers;
+  std::condition_variable workerEnded;
+  std::vector<std::thread> workers;  // let go of by their owners, not joined yet
   std::size_t started = 0;
+  std::size_t running = 0;
   bool failWorkers = false;
   std::vector<ShownMessage> messages;
   std::vector<EditorRun> editorRuns;
   std::vector<ProgressRun> progressRuns;
   HostHandle commandWindow = 0;
   std::size_t cancelAt = 0;
+  std::string editorThrow;  // what the next editor run throws, when not empty
 };
 
 ShellState& State() {
   static ShellState* state = new ShellState;  // lives as long as the process
   return *state;
 }
+
+// A std::thread that can be waited for with a time limit.
+class NativeWorker : public shell::WorkerThread {
+ public:
+  explicit NativeWorker(std::function<void()> job)
+      : thread_([ended = ended_, job = std::move(job)] {
+          job();
+          std::lock_guard<std::mutex> lock(State().mutex);
+          *ended = true;
+          --State().running;
+          State().workerEnded.notify_all();
+        }) {}
+  ~NativeWorker() override {
+    if (!thread_.joinable()) return;
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().workers.push_back(std::move(thread_));
+  }
+
+  bool Join(std::chrono::milliseconds timeout) override {
+    {
+      std::unique_lock<std::mutex> lock(State().mutex);
+      if (!State().workerEnded.wait_for(lock, timeout, [this] { return *ended_; })) return false;
+    }
+    if (thread_.joinable()) thread_.join();
+    return true;
+  }
+
+ private:
+  // Guarded by the state's mutex; shared, since the thread may outlive this object.
+  std::shared_ptr<bool> ended_ = std::make_shared<bool>(false);
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -44,6 +83,11 @@ void JoinWorkers() {
 std::size_t WorkersStarted() {
   std::lock_guard<std::mutex> lock(State().mutex);
   return State().started;
+}
+
+std::size_t WorkersRunning() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().running;
 }
 
 void SetFailWorkers(bool fail) {
@@ -93,6 +137,11 @@ void SetProgressCancelAt(std::size_t shows) {
   State().cancelAt = shows;
 }
 
+void ThrowAtNextEditorRun(const std::string& what) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().editorThrow = what;
+}
+
 void ResetNativeShell() {
   JoinWorkers();
   std::lock_guard<std::mutex> lock(State().mutex);
@@ -103,19 +152,22 @@ void ResetNativeShell() {
   State().progressRuns.clear();
   State().commandWindow = 0;
   State().cancelAt = 0;
+  State().editorThrow.clear();
 }
 
 }  // namespace testhost
 
 namespace shell {
 
-bool StartWorker(std::function<void()> job) {
+std::unique_ptr<WorkerThread> StartWorker(std::function<void()> job) {
   auto& state = testhost::State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.failWorkers) return false;
-  state.workers.emplace_back(std::move(job));
-  ++state.started;
-  return true;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.failWorkers) return nullptr;
+    ++state.started;
+    ++state.running;
+  }
+  return std::make_unique<testhost::NativeWorker>(std::move(job));
 }
 
 HostHandle LoadPluginIcon(const char* name) { return testhost::FakeIconHandle(name); }
@@ -174,6 +226,9 @@ std::unique_ptr<ProgressWindow> OpenProgressWindow(HostHandle owner, const Progr
 void RunEditorWindow() {
   {
     std::lock_guard<std::mutex> lock(testhost::State().mutex);
+    std::string what;
+    what.swap(testhost::State().editorThrow);
+    if (!what.empty()) throw std::runtime_error(what);
     testhost::State().editorRuns.push_back({EditedContact, EditorCaption});
   }
   EditorOpen = false;

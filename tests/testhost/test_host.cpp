@@ -36,6 +36,8 @@ constexpr HostHandle kFirstMenuItem = 0x00C10000;
 
 std::string CopyText(const char* text) { return text != nullptr ? text : std::string(); }
 
+constexpr std::size_t kHostTextLimit = 65534;
+
 }  // namespace
 
 struct TestHost::State {
@@ -52,6 +54,7 @@ struct TestHost::State {
   ContactHandle nextContact = kFirstContact;
   bool failContactAdd = false;
   std::function<void()> onContactAdd;
+  std::chrono::milliseconds ackDelay{0};
 
   std::map<std::string, ServiceHandler> hostServices;
   std::map<std::string, ServiceHandler> pluginServices;
@@ -279,6 +282,8 @@ intptr_t MIRANDA_CDECL DbWriteSetting(WParam contact, LParam lParam) {
   }
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
   S().writes.push_back({contact, key.first, key.second, value});
+  // As the real database: a longer text is refused, and nothing is stored.
+  if (value.text.size() > kHostTextLimit) return 1;
   owner->deleted.erase(key);
   owner->settings[key] = value;
   return 0;
@@ -359,6 +364,12 @@ intptr_t MIRANDA_CDECL ProtoBroadcastAck(WParam, LParam lParam) {
   record.process = ack->hProcess;
   record.lParam = ack->lParam;
   record.thread = std::this_thread::get_id();
+  std::chrono::milliseconds delay;
+  {
+    std::lock_guard<std::recursive_mutex> lock(S().mutex);
+    delay = S().ackDelay;
+  }
+  std::this_thread::sleep_for(delay);
   {
     std::lock_guard<std::recursive_mutex> lock(S().mutex);
     S().acks.push_back(record);
@@ -483,6 +494,7 @@ void TestHost::Reset() {
   s.nextContact = kFirstContact;
   s.failContactAdd = false;
   s.onContactAdd = nullptr;
+  s.ackDelay = std::chrono::milliseconds(0);
   s.pluginServices.clear();
   s.pluginServiceOrder.clear();
   s.hooks.clear();
@@ -772,6 +784,11 @@ bool TestHost::WaitForAcks(std::size_t count, std::chrono::milliseconds timeout)
 void TestHost::ClearAcks() {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->acks.clear();
+}
+
+void TestHost::SetAckDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->ackDelay = delay;
 }
 
 std::vector<MenuItem> TestHost::MenuItems() const {

@@ -170,6 +170,9 @@ class TestHost {
   // Waits until at least `count` acknowledgements are recorded.
   bool WaitForAcks(std::size_t count, std::chrono::milliseconds timeout) const;
   void ClearAcks();
+  // Makes every "Proto/BroadcastAck" take this long before it is recorded, as
+  // in a host that hands each acknowledgement to its busy main thread.
+  void SetAckDelay(std::chrono::milliseconds delay);
   std::vector<MenuItem> MenuItems() const;
   std::vector<MenuModification> MenuModifications() const;
   void AddTranslation(const std::string& from, const std::string& to);

@@ -156,12 +156,13 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
   return run;
 }
 
-WinTempFolder::WinTempFolder() {
+WinTempFolder::WinTempFolder(std::size_t pathLength) {
   static int counter = 0;
   char base[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, base);
   path_ = std::string(base) + "kestrin-csv-" + std::to_string(GetCurrentProcessId()) + "-" +
           std::to_string(++counter);
+  if (path_.size() < pathLength) path_.append(pathLength - path_.size(), 'd');
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 

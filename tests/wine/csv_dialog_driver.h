@@ -62,10 +62,11 @@ struct DialogAnswer {
 CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
                       const DialogAnswer& answer);
 
-// A new folder under the temporary folder, removed with its files at the end.
+// A new folder under the temporary folder, removed with its files at the
+// end; its path is at least `pathLength` long.
 class WinTempFolder {
  public:
-  WinTempFolder();
+  explicit WinTempFolder(std::size_t pathLength = 0);
   ~WinTempFolder();
   WinTempFolder(const WinTempFolder&) = delete;
   WinTempFolder& operator=(const WinTempFolder&) = delete;

@@ -162,10 +162,11 @@ TEST_F(CsvWineTest, HeaderInAnotherOrderWithExtraColumnsAndEmptyLines) {
 
 TEST_F(CsvWineTest, ALineThatFailsStopsTheImportAndKeepsEarlierContacts) {
   host.AddTranslation("Import process has not completed.", "Import nicht beendet.");
+  host.AddTranslation("Line %u has no name.", "Zeile %u hat keinen Namen.");
   const CommandRun run = ImportBytes(kHeader + "Anna;Lee\r\n  ;\t\r\nBob;Ray\r\n");
   ASSERT_EQ(run.boxes.size(), 2u);
   ExpectBox(run.boxes[0], "Invalid or empty full user name.", "Error", true);
-  ExpectBox(run.boxes[1], "Import nicht beendet.", kCaption, false);
+  ExpectBox(run.boxes[1], "Import nicht beendet.\nZeile 3 hat keinen Namen.", kCaption, false);
   ASSERT_EQ(host.ContactCount(), 1u);
   EXPECT_EQ(Text(host.Contacts()[0], "FirstName"), "Anna");
 }
@@ -191,6 +192,18 @@ TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
   }
   EXPECT_EQ(ReadWholeFile(target), old);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"busy.csv"});
+}
+
+TEST_F(CsvWineTest, ExportWorksInAFolderTooLongForTheSystemsTemporaryNames) {
+  host.AddKestrinUser({"Johnny", "John", "Smith", 2, "", "", ""});
+  WinTempFolder deep(249);
+  const std::string target = deep.File("u.csv");
+  WriteWholeFile(target, "old\r\n");
+  const CommandRun run = Export({target});
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0], "Export process has completed.", kCaption, false);
+  EXPECT_EQ(ReadWholeFile(target), kHeader + "John;Smith;Johnny;2;;;\r\n");
+  EXPECT_EQ(deep.Entries(), std::vector<std::string>{"u.csv"}) << "left a file behind";
 }
 
 // The same three names in each encoding a file may hold: Müller (in the code
