@@ -213,8 +213,7 @@ void TimeWordCount(Timing& best, const std::string& path) {
   if (spawned != 0) Fail("cannot start wc -l");
   int status = 0;
   rusage usage{};
-  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0)
+  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     Fail("wc -l failed");
   best.Keep(Since(start), Seconds(usage.ru_utime) + Seconds(usage.ru_stime));
 }
