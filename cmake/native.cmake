@@ -10,7 +10,7 @@ target_link_libraries(kestrin_core PUBLIC Threads::Threads)
 # The test host with the native stand-ins of the platform operations; object
 # files, so that the core finds them whatever the link order.
 file(GLOB TESTHOST_NATIVE_SOURCES CONFIGURE_DEPENDS
-  tests/testhost/test_host.cpp tests/testhost/native_*.cpp)
+  tests/testhost/test_host.cpp tests/testhost/text_encodings.cpp tests/testhost/native_*.cpp)
 add_library(testhost_native OBJECT ${TESTHOST_NATIVE_SOURCES})
 target_include_directories(testhost_native PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(testhost_native PUBLIC kestrin_core)

@@ -41,8 +41,10 @@ endforeach()
 
 # The test host with its loader of the real DLL, for the Wine suite and the
 # demo: they reach the plug-in only through its exports and services.
+# Its own text conversions are portable: code page 1252, as in Wine here.
 file(GLOB TESTHOST_WIN32_SOURCES CONFIGURE_DEPENDS
-  tests/testhost/test_host.cpp tests/testhost/win32_*.cpp)
+  tests/testhost/test_host.cpp tests/testhost/text_encodings.cpp tests/testhost/win32_*.cpp
+  src/host/unicode_text.cpp)
 
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES} ${TESTHOST_WIN32_SOURCES})

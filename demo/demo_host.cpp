@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "host/m_globaldefs.h"
+#include "host/unicode_text.h"
 #include "records/KestrinUserU.h"
 #include "testhost/test_host.h"
 #include "testhost/win32_plugin_library.h"
@@ -104,10 +105,11 @@ std::vector<ContactRow> ReadContacts(testhost::TestHost& host) {
     row.contact = contact;
     const std::string protocol = host.Text(contact, "Protocol", "p").value_or("");
     row.own = protocol == kModuleName;
-    row.name = host.Text(contact, "CList", "MyHandle").value_or("(no name)");
+    // Names in any script, as the Unicode contact list shows them.
+    row.name = host.Utf8Text(contact, "CList", "MyHandle").value_or("(no name)");
     row.status = host.Number(contact, protocol, "Status").value_or(ID_STATUS_OFFLINE);
     if (row.own) {
-      row.nick = host.Text(contact, kModuleName, "Nick").value_or("");
+      row.nick = host.Utf8Text(contact, kModuleName, "Nick").value_or("");
       const auto type =
           static_cast<int32_t>(host.Number(contact, kModuleName, "ContactType").value_or(0));
       row.type =
@@ -610,19 +612,21 @@ class DemoWindow {
     rows_ = std::move(rows);
     for (size_t i = 0; i < rows_.size(); ++i) {
       const ContactRow& row = rows_[i];
-      LVITEMA item{};
+      std::u16string name = Utf8ToUtf16(row.name);
+      LVITEMW item{};
       item.mask = LVIF_TEXT | LVIF_IMAGE;
       item.iItem = static_cast<int>(i);
-      item.pszText = const_cast<char*>(row.name.c_str());
+      item.pszText = reinterpret_cast<wchar_t*>(name.data());
       const auto image = statusImages_.find(row.status);
       item.iImage = row.own && image != statusImages_.end() ? image->second : -1;
-      SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      const std::string cells[] = {row.nick, row.type, StatusName(row.status)};
+      SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+      std::u16string cells[] = {Utf8ToUtf16(row.nick), Utf8ToUtf16(row.type),
+                                Utf8ToUtf16(StatusName(row.status))};
       for (int column = 1; column <= 3; ++column) {
-        LVITEMA cell{};
+        LVITEMW cell{};
         cell.iSubItem = column;
-        cell.pszText = const_cast<char*>(cells[column - 1].c_str());
-        SendMessageA(list_, LVM_SETITEMTEXTA, i, reinterpret_cast<LPARAM>(&cell));
+        cell.pszText = reinterpret_cast<wchar_t*>(cells[column - 1].data());
+        SendMessageW(list_, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&cell));
       }
     }
     SendMessageA(list_, WM_SETREDRAW, TRUE, 0);

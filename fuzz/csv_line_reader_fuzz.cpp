@@ -1,5 +1,6 @@
 // The line reader gives the same lines however the bytes arrive, and no line
-// holds a line end or byte 26.
+// holds a line end or byte 26. The decoding in front of it gives the same
+// text however the bytes arrive, and that text is always valid UTF-8.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "csv/csv_format.h"
+#include "csv/text_decoding.h"
+#include "host/unicode_text.h"
 
 namespace {
 
@@ -42,6 +45,16 @@ std::vector<std::string> ReadAll(ByteSource& source, std::size_t chunk) {
   return lines;
 }
 
+// The whole text a decoding source hands out.
+std::string DecodeAll(ByteSource& raw, std::size_t chunk) {
+  DecodingSource source(raw, chunk);
+  std::string text;
+  char buffer[7];
+  std::size_t count = 0;
+  while (source.Read(buffer, sizeof buffer, count) && count != 0) text.append(buffer, count);
+  return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -62,5 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     total += line.size();
   }
   if (total > bytes.size()) std::abort();
+
+  MemorySource wholeText(bytes);
+  const std::string text = DecodeAll(wholeText, 1 << 16);
+  PieceSource textPieces(bytes, pattern);
+  if (DecodeAll(textPieces, chunk) != text || !IsValidUtf8(text)) std::abort();
   return 0;
 }

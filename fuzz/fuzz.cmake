@@ -16,6 +16,10 @@ foreach(source ${FUZZ_SOURCES})
   add_executable(${name} ${source})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  # The system code page: the test host's stand-in (1252).
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/testhost/native_code_page.cpp
+    ${CMAKE_SOURCE_DIR}/tests/testhost/text_encodings.cpp)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE kestrin_core_fuzz)
   add_dependencies(fuzz_targets ${name})
 endforeach()

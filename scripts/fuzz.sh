@@ -31,7 +31,9 @@ for target in csv_line_reader_fuzz csv_fields_fuzz integer_text_fuzz; do
   case $target in
     csv_line_reader_fuzz)
       starter "$corpus" crlf '\001\002\003a;b\r\nc\rd\n\032e'
-      starter "$corpus" header '\005\011\002First Name;Last Name\r\n\r\nJohn;Smith\r\n' ;;
+      starter "$corpus" header '\005\011\002First Name;Last Name\r\n\r\nJohn;Smith\r\n'
+      starter "$corpus" utf16 '\002\003\004\377\376a\000;\000\251\003\r\000\n\000'
+      starter "$corpus" utf8 '\003\005\001M\303\274ller;\316\251\r\nb\374' ;;
     csv_fields_fuzz)
       starter "$corpus" quoted '"a;b";c;"d""e";"f";\000x'
       starter "$corpus" values 'John\000Smith\000"Q";\0003\000a\r\nb\000\032\000w' ;;

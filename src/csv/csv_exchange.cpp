@@ -1,12 +1,15 @@
 #include "csv/csv_exchange.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "csv/text_decoding.h"
 #include "host/globals.h"
 #include "records/IntegerText.h"
 #include "records/KestrinUserU.h"
+#include "records/StoredText.h"
 #include "shell/dialogs.h"
 #include "shell/files.h"
 #include "shell/shell.h"
@@ -24,15 +27,16 @@ constexpr const char* kFilterPattern = "*.csv";
 constexpr const char* kDefaultExtension = "csv";
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
+constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 void ShowClosingMessage(const char* text, const std::string& caption) {
-  shell::ShowMessage(TranslateText(text), caption, shell::kMessageOk);
+  shell::ShowMessage(Translated(text), caption, shell::kMessageOk);
 }
 
 // A file that could not be used: the command's failure, the file and the system's reason.
 void ShowFileFailure(const char* text, const std::string& path, const std::string& reason,
                      const std::string& caption) {
-  shell::ShowMessage(TranslateText(text) + "\n\n" + path + ": " + reason, caption,
+  shell::ShowMessage(Translated(text) + "\n\n" + path + ": " + reason, caption,
                      shell::kMessageIconError);
 }
 
@@ -42,8 +46,8 @@ void RunImport(const std::string& caption) {
   ColumnMap map;  // the default map until the header replaces it
   shell::FileDialogRequest request;
   request.kind = shell::FileDialogKind::Open;
-  request.title = TranslateText(kOpenTitle);
-  request.filterDescription = TranslateText(kFilterDescription);
+  request.title = Translated(kOpenTitle);
+  request.filterDescription = Translated(kFilterDescription);
   request.filterPattern = kFilterPattern;
   request.defaultExtension = kDefaultExtension;
   request.flags =
@@ -58,7 +62,8 @@ void RunImport(const std::string& caption) {
     return;
   }
   FileSource source(*file);
-  LineReader reader(source);
+  DecodingSource text(source);
+  LineReader reader(text);
   std::string_view line;
   bool header = true;
   while (reader.Next(line)) {
@@ -138,19 +143,43 @@ class PendingFile {
   bool placed_ = false;
 };
 
+enum class ExportOutcome { Written, NeedsUtf8, Failed };
+
 // Writes every Kestrin user into a new file and only then replaces `target`
-// with it, so that a failure leaves an existing file as it was.
-bool WriteExportFile(const std::string& target, std::string& reason) {
+// with it, so that a failure leaves an existing file as it was. In the code
+// page the file is what it always was; the first value the code page cannot
+// represent abandons it (NeedsUtf8), and the export is written again as UTF-8
+// with a byte-order mark. A second walk costs less than holding the whole
+// file in memory, and most exports never need it.
+ExportOutcome WriteExportFile(const std::string& target, bool utf8, std::string& reason) {
   std::string created;
   std::unique_ptr<shell::WritableFile> file = shell::CreateBeside(target, created, reason);
-  if (!file) return false;
+  if (!file) return ExportOutcome::Failed;
   PendingFile pending(std::move(file), created);
+  if (utf8) pending.Append(kUtf8ByteOrderMark);
   pending.Append(std::string(kHeaderLine) + kLineEnd);
-  ForEachContact([&pending](ContactHandle contact) {
-    if (!pending.Failed() && IsOwnContact(contact))
-      pending.Append(ExportRecord(contact) + kLineEnd);
+  bool representable = true;
+  ForEachContact([&](ContactHandle contact) {
+    if (pending.Failed() || !representable || !IsOwnContact(contact)) return;
+    std::string line = ExportRecord(contact) + kLineEnd;
+    if (utf8) {
+      pending.Append(line);
+      return;
+    }
+    const std::optional<std::string> bytes = ToCodePage(line);
+    if (bytes)
+      pending.Append(*bytes);
+    else
+      representable = false;
   });
-  return pending.PlaceAt(target, reason);
+  if (!representable) return ExportOutcome::NeedsUtf8;
+  return pending.PlaceAt(target, reason) ? ExportOutcome::Written : ExportOutcome::Failed;
+}
+
+bool WriteExportFile(const std::string& target, std::string& reason) {
+  ExportOutcome outcome = WriteExportFile(target, false, reason);
+  if (outcome == ExportOutcome::NeedsUtf8) outcome = WriteExportFile(target, true, reason);
+  return outcome == ExportOutcome::Written;
 }
 
 }  // namespace
@@ -202,8 +231,8 @@ bool ImportRecord(std::string_view line, const ColumnMap& map) {
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
     if (IsBlank(name)) {
-      shell::ShowMessage(TranslateText(N_("Invalid or empty full user name.")),
-                         TranslateText(N_("Error")), shell::kMessageIconError);
+      shell::ShowMessage(Translated(N_("Invalid or empty full user name.")),
+                         Translated(N_("Error")), shell::kMessageIconError);
       return false;
     }
     fullName = name;

@@ -16,7 +16,9 @@
 #include "host/m_globaldefs.h"
 #include "records/INetAuxU.h"
 #include "records/KestrinUserU.h"
+#include "records/StoredText.h"
 #include "shell/win32_module.h"
+#include "shell/win32_text.h"
 
 namespace {
 
@@ -88,7 +90,7 @@ Control* AddControl(Editor& editor, int left, int top, int width, int height) {
 
 void AddLabel(Editor& editor, int top, const char* text) {
   auto* label = AddControl<TsVCLLabel>(editor, kColumnLeft, top, kColumnWidth, kLabelHeight);
-  label->SetText(TranslateText(text));
+  label->SetText(Translated(text));
   label->Show();
 }
 
@@ -107,7 +109,7 @@ void AddLine(Editor& editor, int top, DWORD kind) {
 
 TsVCLButton* AddButton(Editor& editor, int left, const char* text) {
   auto* button = AddControl<TsVCLButton>(editor, left, kButtonTop, kButtonWidth, kButtonHeight);
-  button->SetText(TranslateText(text));
+  button->SetText(Translated(text));
   button->Show();
   return button;
 }
@@ -158,8 +160,7 @@ void BuildEditorControls(Editor& editor) {
   editor.ok = AddButton(editor, 36, N_("&OK"));
   editor.close = AddButton(editor, 132, N_("Close"));
 
-  for (const char* caption : kContactTypeCaptions)
-    editor.contactType->AddItem(TranslateText(caption));
+  for (const char* caption : kContactTypeCaptions) editor.contactType->AddItem(Translated(caption));
   // A new user keeps the texts the fields were made with.
   if (EditedContact == 0)
     editor.contactType->SetItemIndex(0);
@@ -168,7 +169,7 @@ void BuildEditorControls(Editor& editor) {
 
   // The caret at the start of the full name, nothing selected.
   SetFocus(editor.fullName->Handle);
-  SendMessageA(editor.fullName->Handle, EM_SETSEL, 0, 0);
+  SendMessageW(editor.fullName->Handle, EM_SETSEL, 0, 0);
 }
 
 // The objects go once their windows are gone; each takes its font with it.
@@ -189,13 +190,13 @@ void StorePositionAndClose(Editor& editor) {
     WriteSettingWord(0, kModule, kLeftSetting, static_cast<uint16_t>(place.left & 0xFFFF));
     WriteSettingWord(0, kModule, kTopSetting, static_cast<uint16_t>(place.top & 0xFFFF));
   }
-  SendMessageA(editor.window, WM_CLOSE, 0, 0);
+  SendMessageW(editor.window, WM_CLOSE, 0, 0);
 }
 
 void ShowBlankNameMessage(Editor& editor) {
-  const std::string text = TranslateText(N_("Invalid or empty full user name."));
-  const std::string caption = TranslateText(N_("Error"));
-  MessageBoxA(editor.window, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+  const std::string text = Translated(N_("Invalid or empty full user name."));
+  const std::string caption = Translated(N_("Error"));
+  MessageBoxW(editor.window, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONERROR);
   // The box's loop dispatches every message of the thread: the window may
   // have been closed or hidden meanwhile, and its controls released with it.
   if (editor.closing || editor.fullName == nullptr || !IsWindow(editor.window)) return;
@@ -255,7 +256,7 @@ void OnDestroy(Editor& editor) {
   editor.closing = true;
   editor.windowGone = true;
   // Wakes the loop when the window was destroyed outside its dispatch.
-  PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 void OnShowWindow(Editor& editor, bool shown) {
@@ -272,7 +273,7 @@ LRESULT OnActivate(Editor& editor, WPARAM wParam, LPARAM lParam) {
     const HWND focus = GetFocus();
     if (focus != nullptr && IsChild(editor.window, focus)) editor.lastFocus = focus;
   }
-  const LRESULT result = DefWindowProcA(editor.window, WM_ACTIVATE, wParam, lParam);
+  const LRESULT result = DefWindowProcW(editor.window, WM_ACTIVATE, wParam, lParam);
   const bool minimized = HIWORD(wParam) != 0;
   if (active && !minimized && editor.lastFocus != nullptr &&
       IsChild(editor.window, editor.lastFocus))
@@ -295,9 +296,9 @@ bool OnCommand(Editor& editor, HWND control) {
 
 LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Editor* editor = CurrentEditor;
-  if (editor == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  if (editor == nullptr) return DefWindowProcW(window, message, wParam, lParam);
   if (editor->window == nullptr) editor->window = window;
-  if (editor->window != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (editor->window != window) return DefWindowProcW(window, message, wParam, lParam);
 
   // No exception may leave for the system: a failing handler does nothing.
   bool handled = true;
@@ -323,7 +324,7 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     handled = false;
     return 0;
   });
-  return handled ? result : DefWindowProcA(window, message, wParam, lParam);
+  return handled ? result : DefWindowProcW(window, message, wParam, lParam);
 }
 
 // --- Opening and the loop ---------------------------------------------------
@@ -357,29 +358,29 @@ void ReadStoredPosition() {
 // so that no class of the plug-in outlives the library.
 class EditorWindowClass {
  public:
-  explicit EditorWindowClass(const std::string& name) : name_(name) {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof(WNDCLASSEXA);
+  explicit EditorWindowClass(const std::string& name) : name_(Widen(name)) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(WNDCLASSEXW);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = EditorWindowProc;
     windowClass.hInstance = PluginModule();
     // Shared icons: nothing to release. A missing icon leaves the default.
-    windowClass.hIcon = LoadIconA(PluginModule(), "KESTRINUSERS");
+    windowClass.hIcon = LoadIconW(PluginModule(), L"KESTRINUSERS");
     windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
     windowClass.lpszClassName = name_.c_str();
     // A class left by an earlier opening is used as it is.
-    registered_ = RegisterClassExA(&windowClass) != 0;
+    registered_ = RegisterClassExW(&windowClass) != 0;
   }
   ~EditorWindowClass() {
-    if (registered_) UnregisterClassA(name_.c_str(), PluginModule());
+    if (registered_) UnregisterClassW(name_.c_str(), PluginModule());
   }
   EditorWindowClass(const EditorWindowClass&) = delete;
   EditorWindowClass& operator=(const EditorWindowClass&) = delete;
 
  private:
-  std::string name_;
+  std::wstring name_;
   bool registered_ = false;
 };
 
@@ -404,35 +405,36 @@ void CloseForHostQuit(Editor& editor, WPARAM exitCode) {
 void RunMessageLoop(Editor& editor) {
   MSG message;
   while (!editor.windowGone) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == -1) break;
     if (got == 0) {
       CloseForHostQuit(editor, message.wParam);
       continue;
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   // The wake-up of OnDestroy is the loop's own; the host never sees it.
-  while (PeekMessageA(&message, reinterpret_cast<HWND>(-1), WM_NULL, WM_NULL, PM_REMOVE)) {
+  while (PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_NULL, WM_NULL, PM_REMOVE)) {
   }
 }
 
 void RunEditor() {
   ReadStoredPosition();
-  const std::string caption = TranslateText(EditorCaption.c_str());
+  const std::string caption = Translated(EditorCaption.c_str());
   const EditorWindowClass windowClass(caption);
   Editor editor;
   const CurrentEditorScope current(editor);
 
+  const std::wstring title = Widen(caption);
   const HWND window =
-      CreateWindowExA(0, caption.c_str(), caption.c_str(), kWindowStyle, EditorLeft, EditorTop,
+      CreateWindowExW(0, title.c_str(), title.c_str(), kWindowStyle, EditorLeft, EditorTop,
                       kWindowWidth, kWindowHeight, nullptr, nullptr, PluginModule(), nullptr);
   if (window != nullptr) {
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     RunMessageLoop(editor);
-    // Only a failing GetMessageA leaves the window standing here.
+    // Only a failing GetMessageW leaves the window standing here.
     if (!editor.windowGone && IsWindow(window)) {
       editor.closing = true;
       DestroyWindow(window);

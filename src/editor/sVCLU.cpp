@@ -1,6 +1,7 @@
 #include "editor/sVCLU.h"
 
 #include "shell/win32_module.h"
+#include "shell/win32_text.h"
 
 namespace {
 
@@ -61,21 +62,21 @@ TsVCLWinControl::~TsVCLWinControl() {
 
 void TsVCLWinControl::DetachFromWindow() {
   if (Handle == nullptr || !IsWindow(Handle)) return;
-  if (GetWindowLongPtrA(Handle, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
-    SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
+  if (GetWindowLongPtrW(Handle, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
+    SetWindowLongPtrW(Handle, GWLP_USERDATA, 0);
   if (OldWindowProc != nullptr &&
-      GetWindowLongPtrA(Handle, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&ControlWindowProc))
-    SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OldWindowProc));
+      GetWindowLongPtrW(Handle, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&ControlWindowProc))
+    SetWindowLongPtrW(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OldWindowProc));
   if (FontHandle.get() != nullptr &&
-      reinterpret_cast<HFONT>(SendMessageA(Handle, WM_GETFONT, 0, 0)) == FontHandle.get())
-    SendMessageA(Handle, WM_SETFONT, 0, FALSE);
+      reinterpret_cast<HFONT>(SendMessageW(Handle, WM_GETFONT, 0, 0)) == FontHandle.get())
+    SendMessageW(Handle, WM_SETFONT, 0, FALSE);
 }
 
 std::string TsVCLWinControl::GetText() { return Caption; }
 
 void TsVCLWinControl::SetText(const std::string& text) {
   Caption = text;
-  if (Handle != nullptr) SetWindowTextA(Handle, Caption.c_str());
+  if (Handle != nullptr) SetWindowTextW(Handle, Widen(Caption).c_str());
 }
 
 void TsVCLWinControl::SetFontSize(int points) {
@@ -86,7 +87,7 @@ void TsVCLWinControl::SetFontSize(int points) {
   }
   // The window takes the new font before the old one is deleted.
   const HFONT font = MakeFont();
-  SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  SendMessageW(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   FontHandle.reset(font);
 }
 
@@ -102,34 +103,34 @@ void TsVCLWinControl::SetEnabled(bool enabled) {
 }
 
 HFONT TsVCLWinControl::MakeFont() const {
-  LOGFONTA font{};
+  LOGFONTW font{};
   font.lfHeight = FontHeight;
   font.lfWeight = FW_NORMAL;
-  lstrcpynA(font.lfFaceName, FontName.c_str(), LF_FACESIZE);
-  return CreateFontIndirectA(&font);
+  lstrcpynW(font.lfFaceName, Widen(FontName).c_str(), LF_FACESIZE);
+  return CreateFontIndirectW(&font);
 }
 
-void TsVCLWinControl::CreateWindowHandle(const char* className, DWORD exStyle, DWORD style) {
+void TsVCLWinControl::CreateWindowHandle(const wchar_t* className, DWORD exStyle, DWORD style) {
   // A control disabled before it has a window is created disabled.
   const DWORD disabled = Enabled ? 0 : WS_DISABLED;
-  Handle = CreateWindowExA(exStyle, className, Caption.c_str(), style | disabled, Left, Top, Width,
-                           Height, ParentHandle, nullptr, PluginModule(), nullptr);
+  Handle = CreateWindowExW(exStyle, className, Widen(Caption).c_str(), style | disabled, Left, Top,
+                           Width, Height, ParentHandle, nullptr, PluginModule(), nullptr);
   if (Handle == nullptr) return;
   if (FontHandle.get() == nullptr) FontHandle.reset(MakeFont());
-  SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle.get()), FALSE);
-  SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SendMessageW(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle.get()), FALSE);
+  SetWindowLongPtrW(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   if ((style & WS_TABSTOP) != 0)
     OldWindowProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
+        SetWindowLongPtrW(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
 }
 
 LRESULT CALLBACK TsVCLWinControl::ControlWindowProc(HWND window, UINT message, WPARAM wParam,
                                                     LPARAM lParam) {
-  auto* control = reinterpret_cast<TsVCLWinControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* control = reinterpret_cast<TsVCLWinControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (control == nullptr || control->Handle != window) {
     // No object any more: the window's own class procedure takes over.
-    const auto classProc = reinterpret_cast<WNDPROC>(GetClassLongPtrA(window, GCLP_WNDPROC));
-    return CallWindowProcA(classProc, window, message, wParam, lParam);
+    const auto classProc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(window, GCLP_WNDPROC));
+    return CallWindowProcW(classProc, window, message, wParam, lParam);
   }
   switch (message) {
     case WM_KEYDOWN: return control->OnKeyDown(wParam, lParam);
@@ -157,7 +158,7 @@ LRESULT TsVCLWinControl::OnChar(WPARAM character, LPARAM lParam) {
     return 0;
   }
   if (character == VK_ESCAPE &&
-      (GetWindowLongPtrA(ParentHandle, GWL_STYLE) & static_cast<LONG_PTR>(WS_VISIBLE)) != 0) {
+      (GetWindowLongPtrW(ParentHandle, GWL_STYLE) & static_cast<LONG_PTR>(WS_VISIBLE)) != 0) {
     // Hiding the parent may close it and release this object: nothing of the
     // object is touched afterwards.
     ShowWindow(ParentHandle, SW_HIDE);
@@ -167,26 +168,26 @@ LRESULT TsVCLWinControl::OnChar(WPARAM character, LPARAM lParam) {
 }
 
 LRESULT TsVCLWinControl::OnSetFocus(WPARAM lostFocus, LPARAM lParam) {
-  SendMessageA(Handle, EM_SETSEL, 0, -1);
+  SendMessageW(Handle, EM_SETSEL, 0, -1);
   return PassOn(WM_SETFOCUS, lostFocus, lParam);
 }
 
 LRESULT TsVCLWinControl::PassOn(UINT message, WPARAM wParam, LPARAM lParam) {
   // The arguments are read before the call; the object may be gone after it.
-  return CallWindowProcA(OldWindowProc, Handle, message, wParam, lParam);
+  return CallWindowProcW(OldWindowProc, Handle, message, wParam, lParam);
 }
 
 // --- Concrete controls ------------------------------------------------------
 
 TsVCLLabel::TsVCLLabel(HWND parent) : TsVCLWinControl(parent) { Height = 16; }
 
-void TsVCLLabel::CreateWnd() { CreateWindowHandle("STATIC", 0, kLabelStyle); }
+void TsVCLLabel::CreateWnd() { CreateWindowHandle(L"STATIC", 0, kLabelStyle); }
 
 TsVCLLine::TsVCLLine(HWND parent) : TsVCLWinControl(parent) { Height = 16; }
 
 void TsVCLLine::CreateWnd() {
   const bool rectangle = Kind == SS_BLACKRECT || Kind == SS_GRAYRECT || Kind == SS_WHITERECT;
-  CreateWindowHandle("STATIC", 0, kLabelStyle | (rectangle ? Kind : 0));
+  CreateWindowHandle(L"STATIC", 0, kLabelStyle | (rectangle ? Kind : 0));
 }
 
 TsVCLEdit::TsVCLEdit(HWND parent) : TsVCLWinControl(parent) { Height = 21; }
@@ -194,16 +195,15 @@ TsVCLEdit::TsVCLEdit(HWND parent) : TsVCLWinControl(parent) { Height = 21; }
 std::string TsVCLEdit::GetText() {
   if (Handle == nullptr) return Caption;
   // The whole text: the fields set no length limit.
-  const int length = GetWindowTextLengthA(Handle);
+  const int length = GetWindowTextLengthW(Handle);
   if (length <= 0) return std::string();
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(Handle, text.data(), length + 1);
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(Handle, text.data(), length + 1);
+  return Narrow(text.data(), copied);
 }
 
 void TsVCLEdit::CreateWnd() {
-  CreateWindowHandle("EDIT", kEditExStyle, kEditStyle | (Password ? ES_PASSWORD : 0));
+  CreateWindowHandle(L"EDIT", kEditExStyle, kEditStyle | (Password ? ES_PASSWORD : 0));
 }
 
 TsVCLButton::TsVCLButton(HWND parent) : TsVCLWinControl(parent) {
@@ -211,27 +211,28 @@ TsVCLButton::TsVCLButton(HWND parent) : TsVCLWinControl(parent) {
   Height = 25;
 }
 
-void TsVCLButton::CreateWnd() { CreateWindowHandle("BUTTON", kButtonExStyle, kButtonStyle); }
+void TsVCLButton::CreateWnd() { CreateWindowHandle(L"BUTTON", kButtonExStyle, kButtonStyle); }
 
 TsVCLComboBox::TsVCLComboBox(HWND parent) : TsVCLWinControl(parent) {}
 
-void TsVCLComboBox::CreateWnd() { CreateWindowHandle("COMBOBOX", 0, kComboStyle); }
+void TsVCLComboBox::CreateWnd() { CreateWindowHandle(L"COMBOBOX", 0, kComboStyle); }
 
 int TsVCLComboBox::AddItem(const std::string& text) {
   if (Handle == nullptr) return CB_ERR;
+  const std::wstring item = Widen(text);
   return static_cast<int>(
-      SendMessageA(Handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+      SendMessageW(Handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str())));
 }
 
 int TsVCLComboBox::GetItemIndex() const {
   if (Handle == nullptr) return CB_ERR;
-  return static_cast<int>(SendMessageA(Handle, CB_GETCURSEL, 0, 0));
+  return static_cast<int>(SendMessageW(Handle, CB_GETCURSEL, 0, 0));
 }
 
 bool TsVCLComboBox::ListIsDroppedDown() const {
-  return Handle != nullptr && SendMessageA(Handle, CB_GETDROPPEDSTATE, 0, 0) != 0;
+  return Handle != nullptr && SendMessageW(Handle, CB_GETDROPPEDSTATE, 0, 0) != 0;
 }
 
 void TsVCLComboBox::SetItemIndex(int index) {
-  if (Handle != nullptr) SendMessageA(Handle, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (Handle != nullptr) SendMessageW(Handle, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }

@@ -4,6 +4,9 @@
 // creates its window on the first Show, and gives its tab-stop controls dialog
 // keys (Tab, Shift+Tab, Escape) although the parent is an ordinary window.
 //
+// Texts are UTF-8; the windows are wide-character windows, so that any
+// character can be typed, pasted and shown.
+//
 // Ownership: an object owns its font; its window belongs to the parent window
 // and dies with it. Every operation runs on the thread of the parent window.
 #pragma once
@@ -66,7 +69,7 @@ class TsVCLWinControl {
 
  protected:
   // The common body of every CreateWnd.
-  void CreateWindowHandle(const char* className, DWORD exStyle, DWORD style);
+  void CreateWindowHandle(const wchar_t* className, DWORD exStyle, DWORD style);
   // Whether the control shows a list of its own that Escape closes.
   virtual bool ListIsDroppedDown() const { return false; }
 

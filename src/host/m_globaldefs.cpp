@@ -1,8 +1,10 @@
 #include "host/m_globaldefs.h"
 
+#include <optional>
 #include <string>
 
 #include "host/globals.h"
+#include "host/unicode_text.h"
 
 intptr_t CallHostService(const char* name, WParam wParam, LParam lParam) {
   if (HostLink == nullptr || HostLink->CallService == nullptr) return CALLSERVICE_NOTFOUND;
@@ -65,6 +67,44 @@ bool ReadNumber(ContactHandle contact, const char* module, const char* setting, 
   return found;
 }
 
+// A variant for the host to fill; once the host has answered it (Filled),
+// it is handed back to the host when it goes.
+class HostVariant {
+ public:
+  HostVariant() = default;
+  ~HostVariant() {
+    if (filled_) ReleaseVariant(value_);
+  }
+  HostVariant(const HostVariant&) = delete;
+  HostVariant& operator=(const HostVariant&) = delete;
+  DBVARIANT& get() { return value_; }
+  void Filled() { filled_ = true; }
+
+ private:
+  DBVARIANT value_{};
+  bool filled_ = false;
+};
+
+// A text answer: 8-bit text as it is, UTF-8 and wide text as UTF-8;
+// std::nullopt when the value is no text.
+std::optional<HostText> TextOfVariant(const DBVARIANT& value) {
+  const char* bytes = value.text.pszVal;
+  if (bytes == nullptr) return std::nullopt;
+  switch (value.type) {
+    case DBVT_UTF8:
+    case DBVT_ASCIIZ: return HostText{value.type, bytes};
+    case DBVT_WCHAR: {
+      // Two-byte units of UTF-16; not the native wchar_t, which may be wider.
+      const auto* units = reinterpret_cast<const char16_t*>(bytes);
+      std::size_t length = 0;
+      while (units[length] != 0) ++length;
+      HostText text{DBVT_UTF8, std::string()};
+      AppendUtf16AsUtf8(units, length, text.text);
+      return text;
+    }
+    default: return std::nullopt;
+  }
+}
 void WriteSetting(ContactHandle contact, const char* module, const char* setting,
                   const DBVARIANT& value) {
   DBCONTACTWRITESETTING request{module, setting, value};
@@ -85,25 +125,23 @@ uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* 
   return ReadNumber(contact, module, setting, number) ? number : fallback;
 }
 
-std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
-                             const std::string& fallback) {
-  DBVARIANT value;
-  if (!ReadSetting(contact, module, setting, value)) return fallback;
-  std::string text = fallback;
-  // The host hands UTF-8 text back converted to 8-bit text; wide text and
-  // blobs are not text for this plug-in.
-  if (value.type == DBVT_ASCIIZ && value.text.pszVal != nullptr) {
-    try {
-      text = value.text.pszVal;
-    } catch (...) {
-      ReleaseVariant(value);
-      throw;
-    }
+std::optional<HostText> GetSettingText(ContactHandle contact, const char* module,
+                                       const char* setting) {
+  HostVariant value;
+  value.get().type = DBVT_UTF8;
+  DBCONTACTGETSETTING request{module, setting, &value.get()};
+  const intptr_t result =
+      CallHostService("DB/Contact/GetSettingStr", contact, reinterpret_cast<LParam>(&request));
+  // A host without the typed read answers through the plain one, in 8-bit or
+  // wide text; either is taken, so nothing stored is lost.
+  if (result == CALLSERVICE_NOTFOUND) {
+    if (!ReadSetting(contact, module, setting, value.get())) return std::nullopt;
+  } else if (result != 0) {
+    return std::nullopt;
   }
-  ReleaseVariant(value);
-  return text;
+  value.Filled();
+  return TextOfVariant(value.get());
 }
-
 void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value) {
   DBVARIANT variant{};
@@ -120,15 +158,14 @@ void WriteSettingDword(ContactHandle contact, const char* module, const char* se
   WriteSetting(contact, module, setting, variant);
 }
 
-void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
-                        const std::string& value) {
+void WriteSettingText(ContactHandle contact, const char* module, const char* setting,
+                      const HostText& value) {
   DBVARIANT variant{};
-  variant.type = DBVT_ASCIIZ;
+  variant.type = value.type;
   // The host only reads the text during the call.
-  variant.text.pszVal = const_cast<char*>(value.c_str());
+  variant.text.pszVal = const_cast<char*>(value.text.c_str());
   WriteSetting(contact, module, setting, variant);
 }
-
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting) {
   DBCONTACTGETSETTING request{module, setting, nullptr};
   CallHostService("DB/Contact/DeleteSetting", contact, reinterpret_cast<LParam>(&request));

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #if defined(_WIN32)
@@ -224,21 +225,31 @@ uint16_t GetSettingWord(ContactHandle contact, const char* module, const char* s
                         uint16_t fallback);
 uint32_t GetSettingDword(ContactHandle contact, const char* module, const char* setting,
                          uint32_t fallback);
-// A copy of the text; the host's own storage is handed back before returning.
-std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
-                             const std::string& fallback);
+// A text setting as the host holds it: 8-bit text in the system's code page
+// (DBVT_ASCIIZ) or UTF-8 (DBVT_UTF8). Which to write, and the conversions, are
+// the records' storage rule (records/StoredText.h).
+struct HostText {
+  uint8_t type = DBVT_ASCIIZ;
+  std::string text;
+};
+// Asks the host for UTF-8 ("DB/Contact/GetSettingStr"); a host without that
+// service is asked the plain way, and a wide answer becomes UTF-8. A copy: the
+// host's own storage is handed back before returning. std::nullopt when the
+// setting is missing or holds no text.
+std::optional<HostText> GetSettingText(ContactHandle contact, const char* module,
+                                       const char* setting);
 void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value);
 void WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
                        uint32_t value);
-void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
-                        const std::string& value);
+void WriteSettingText(ContactHandle contact, const char* module, const char* setting,
+                      const HostText& value);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
-// The host's translation of `text`, copied. Every literal that can reach it
-// is written N_("...") where it stands: the mark changes nothing, and
-// scripts/gen-langpack.py collects the marked texts into the translation
-// template.
+// The host's translation of `text`, copied: 8-bit text in the code page.
+// Every literal that can reach it is written N_("...") where it stands: the
+// mark changes nothing, and scripts/gen-langpack.py collects the marked texts
+// into the translation template.
 std::string TranslateText(const char* text);
 #define N_(text) text
 

@@ -1,8 +1,11 @@
 #include "records/KestrinUserU.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "host/globals.h"
+#include "host/unicode_text.h"
+#include "records/StoredText.h"
 
 const char kUniqueIdSetting[] = "UserID";
 
@@ -77,7 +80,9 @@ uint16_t StatusForContact(uint32_t protocolStatus, ContactHandle contact) {
 FullNameParts SplitFullName(const std::string& fullName) {
   const std::size_t blank = fullName.find(' ');
   if (blank == std::string::npos) return {Trim(fullName), ""};
-  return {Trim(fullName.substr(0, blank)), Trim(fullName.substr(blank + 1, kMaxLastNameLength))};
+  // Counted in characters: a letter of several UTF-8 bytes is never cut.
+  const std::string_view rest = std::string_view(fullName).substr(blank + 1);
+  return {Trim(fullName.substr(0, blank)), Trim(std::string(Utf8Prefix(rest, kMaxLastNameLength)))};
 }
 
 std::string JoinFullName(const std::string& first, const std::string& last) {

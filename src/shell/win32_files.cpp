@@ -2,18 +2,19 @@
 #include <windows.h>
 
 #include "shell/files.h"
+#include "shell/win32_text.h"
 
 namespace shell {
 namespace {
 
 // The system's words for an error code, without the trailing line end.
 std::string SystemReason(DWORD error) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+      nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
   std::string reason;
-  if (length != 0 && text != nullptr) reason.assign(text, length);
+  if (length != 0 && text != nullptr) reason = Narrow(text, static_cast<int>(length));
   if (text != nullptr) LocalFree(text);
   while (!reason.empty() && static_cast<unsigned char>(reason.back()) <= 32) reason.pop_back();
   if (reason.empty()) reason = "Error " + std::to_string(error) + ".";
@@ -99,7 +100,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, std::string& reason) {
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  const HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     reason = SystemReason(GetLastError());
@@ -110,29 +111,30 @@ std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, std::strin
 
 std::unique_ptr<WritableFile> CreateBeside(const std::string& target, std::string& created,
                                            std::string& reason) {
-  char name[MAX_PATH] = {};
+  wchar_t name[MAX_PATH] = {};
   // Makes the file under a name of its own; opened again below for writing.
-  if (GetTempFileNameA(FolderOf(target).c_str(), "kes", 0, name) == 0) {
+  if (GetTempFileNameW(Widen(FolderOf(target)).c_str(), L"kes", 0, name) == 0) {
     reason = SystemReason(GetLastError());
     return nullptr;
   }
-  const HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  const HANDLE handle = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     reason = SystemReason(GetLastError());
-    DeleteFileA(name);
+    DeleteFileW(name);
     return nullptr;
   }
-  created = name;
+  created = Narrow(name, lstrlenW(name));
   return std::make_unique<Win32WritableFile>(handle);
 }
 
 bool MoveOver(const std::string& source, const std::string& target, std::string& reason) {
-  if (MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (MoveFileExW(Widen(source).c_str(), Widen(target).c_str(), MOVEFILE_REPLACE_EXISTING))
+    return true;
   reason = SystemReason(GetLastError());
   return false;
 }
 
-void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
+void RemoveFile(const std::string& path) { DeleteFileW(Widen(path).c_str()); }
 
 }  // namespace shell

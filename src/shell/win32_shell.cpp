@@ -6,6 +6,7 @@
 
 #include "shell/shell.h"
 #include "shell/win32_module.h"
+#include "shell/win32_text.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ HostHandle LoadPluginIcon(const char* name) {
 }
 
 void ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
-  MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
 
 }  // namespace shell

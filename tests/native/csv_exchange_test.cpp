@@ -15,6 +15,7 @@
 
 #include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
+#include "testhost/text_encodings.h"
 
 namespace {
 
@@ -97,6 +98,12 @@ class CsvExchangeTest : public StartedPluginTest {
   testhost::TempFolder folder;
 };
 
+std::string Repeat(const std::string& text, std::size_t times) {
+  std::string repeated;
+  for (std::size_t i = 0; i < times; ++i) repeated += text;
+  return repeated;
+}
+
 ShownMessage Completed(const char* text) { return {text, "Kestrin Users", 0x0}; }
 
 void ExpectMessages(const std::vector<ShownMessage>& shown, const std::vector<ShownMessage>& want) {
@@ -160,6 +167,7 @@ struct ImportCase {
 
 TEST_F(CsvExchangeTest, ImportsEachLineByTheRecordRules) {
   const std::string name300 = "Abcde " + std::string(294, 'z');
+  const std::string greek300 = "Ab " + Repeat("\xCE\xA9", 300);
   const ImportCase cases[] = {
       {"all columns",
        "John;Smith;Johnny;2;j@x.org;0171 555;http://x.org",
@@ -171,6 +179,10 @@ TEST_F(CsvExchangeTest, ImportsEachLineByTheRecordRules) {
       {"padded names", " Ann ;\tLee ; x ;;  ", {"Ann", "Lee", " x ", 0, "  "}, " Ann  \tLee "},
       {"quoted", "\"a;b\";\"c\";n;3;\"m;x\"", {"a;b", "c", "n", 3, "m;x"}, "a;b c"},
       {"long name", ";;" + name300, {"Abcde", std::string(255, 'z'), name300}, name300},
+      {"long name in greek, cut by characters",
+       ";;" + greek300,
+       {"Ab", Repeat("\xCE\xA9", 255), greek300},
+       greek300},
   };
   for (const ImportCase& c : cases) {
     SCOPED_TRACE(c.title);
@@ -486,6 +498,123 @@ TEST_F(CsvExchangeTest, OrdinaryValuesComeBackExactly) {
   const auto imported = NewestInFileOrder(users.size());
   for (std::size_t i = 0; i < users.size(); ++i)
     EXPECT_EQ(ReadUser(imported[i]), users[users.size() - 1 - i]);
+}
+
+// Pieces of names: ASCII, letters of code page 1252, and letters outside it,
+// in the Basic Multilingual Plane and beyond it.
+const std::vector<std::string> kAsciiPieces = {"a", "Z", "9", " ", "-", "@", "."};
+const std::vector<std::string> kCodePagePieces = {"\xC3\xBC", "\xC3\x86", "\xE2\x82\xAC",
+                                                  "\xC5\x93", "\xC3\x9F"};  // ü Æ € œ ß
+const std::vector<std::string> kOutsidePieces = {"\xCE\xA9", "\xD0\x96", "\xE6\x9D\x8E",
+                                                 "\xF0\x9F\x98\x80", "\xF0\x9D\x84\x9E"};
+
+// The users' texts as another tool or the host stores them: UTF-8.
+ContactHandle AddUtf8User(testhost::TestHost& host, const Record& r) {
+  const ContactHandle contact = host.AddKestrinContact();
+  host.SetUtf8(contact, kModuleName, "FirstName", r.first);
+  host.SetUtf8(contact, kModuleName, "LastName", r.last);
+  host.SetUtf8(contact, kModuleName, "Nick", r.nick);
+  host.SetDword(contact, kModuleName, "ContactType", static_cast<uint32_t>(r.type));
+  host.SetUtf8(contact, kModuleName, "e-mail", r.mail);
+  host.SetUtf8(contact, kModuleName, "AlternativeCellular", r.mobile);
+  host.SetUtf8(contact, kModuleName, "Homepage", r.web);
+  return contact;
+}
+
+std::string RecordLine(const Record& r) {
+  return r.first + ";" + r.last + ";" + r.nick + ";" + std::to_string(r.type) + ";" + r.mail + ";" +
+         r.mobile + ";" + r.web + "\r\n";
+}
+
+TEST_F(CsvExchangeTest, NamesInEveryScriptComeBackIdentical) {
+  enum class Kind { Ascii, CodePage, OneOutsideLast, Mixed };
+  std::mt19937 random(1010);
+  for (Kind kind : {Kind::Ascii, Kind::CodePage, Kind::OneOutsideLast, Kind::Mixed}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    Restart();
+    std::vector<std::string> pieces = kAsciiPieces;
+    if (kind != Kind::Ascii)
+      pieces.insert(pieces.end(), kCodePagePieces.begin(), kCodePagePieces.end());
+    if (kind == Kind::Mixed)
+      pieces.insert(pieces.end(), kOutsidePieces.begin(), kOutsidePieces.end());
+    auto value = [&](bool nonBlank) {
+      std::string text;
+      for (std::size_t n = random() % 8; n > 0; --n) text += pieces[random() % pieces.size()];
+      if (nonBlank && IsBlank(text)) text += "k";
+      return text;
+    };
+    std::vector<Record> users;
+    std::string expected;  // the file's lines in UTF-8, in the walk's order
+    for (int i = 0; i < 150; ++i) {
+      Record r{Trim(value(true)), Trim(value(false)), value(true), static_cast<int32_t>(random()),
+               value(false),      value(false),       value(false)};
+      // The oldest user comes last in the walk: the export learns late that
+      // the code page is not enough.
+      if (kind == Kind::OneOutsideLast && i == 0) r.last += kOutsidePieces[3];
+      users.push_back(r);
+      AddUtf8User(host, r);
+      expected = RecordLine(r) + expected;
+    }
+    const std::string file = folder.File("scripts.csv");
+    ExpectMessages(RunCommand("mKestrinUser/Export", file),
+                   {Completed("Export process has completed.")});
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"scripts.csv"});
+    const std::string bytes = testhost::ReadFileBytes(file);
+    expected = kHeader + expected;
+    if (kind == Kind::Ascii || kind == Kind::CodePage)
+      EXPECT_EQ(bytes, testhost::EncodeCp1252(expected).value_or("?")) << "as it always was";
+    else
+      EXPECT_EQ(bytes, "\xEF\xBB\xBF" + expected) << "UTF-8 with its mark";
+
+    Restart();
+    ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                   {Completed("Import process has completed.")});
+    const auto imported = NewestInFileOrder(users.size());
+    for (std::size_t i = 0; i < users.size(); ++i) {
+      const Record& r = users[users.size() - 1 - i];
+      auto text = [&](const char* module, const char* setting) {
+        return host.Utf8Text(imported[i], module, setting).value_or("");
+      };
+      const Record back{
+          text(kModuleName, "FirstName"),
+          text(kModuleName, "LastName"),
+          text(kModuleName, "Nick"),
+          static_cast<int32_t>(host.Number(imported[i], kModuleName, "ContactType").value_or(0)),
+          text(kModuleName, "e-mail"),
+          text(kModuleName, "AlternativeCellular"),
+          text(kModuleName, "Homepage")};
+      EXPECT_EQ(back, r);
+      EXPECT_EQ(text("CList", "MyHandle"), r.first + " " + r.last);
+    }
+  }
+}
+
+TEST_F(CsvExchangeTest, ImportReadsTheFileByWhatItHolds) {
+  const std::u16string names = u"M\u00FCller;\u03A9\u03BC\u03AD\u03B3\u03B1;\U0001F600\r\n";
+  const std::string utf8 =
+      "M\xC3\xBCller;\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1;\xF0\x9F\x98\x80\r\n";
+  const std::u16string utf16 = u"First Name;Last Name;Name\r\n" + names;
+  const std::pair<const char*, std::string> files[] = {
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" + kHeader + utf8},
+      {"UTF-8 without a mark", kHeader + utf8},
+      {"UTF-16 little-endian", testhost::Utf16FileBytes(utf16, true)},
+      {"UTF-16 big-endian", testhost::Utf16FileBytes(utf16, false)},
+  };
+  for (const auto& [title, bytes] : files) {
+    SCOPED_TRACE(title);
+    ExpectMessages(Import(bytes), {Completed("Import process has completed.")});
+    const ContactHandle contact = host.Contacts().front();
+    EXPECT_EQ(host.Get(contact, kModuleName, "FirstName"),
+              (testhost::Value{DBVT_ASCIIZ, 0, "M\xFCller"}));
+    EXPECT_EQ(host.Get(contact, kModuleName, "LastName"),
+              (testhost::Value{DBVT_UTF8, 0, "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1"}));
+    EXPECT_EQ(host.Get(contact, kModuleName, "Nick"),
+              (testhost::Value{DBVT_UTF8, 0, "\xF0\x9F\x98\x80"}));
+  }
+  // The code page, as files without a mark always were.
+  ExpectMessages(Import(kHeader + "M\xFCller;\x80;Ren\xE9\r\n"),
+                 {Completed("Import process has completed.")});
+  EXPECT_EQ(ReadUser(host.Contacts().front()), Record("M\xFCller", "\x80", "Ren\xE9"));
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "csv/csv_exchange.h"
+#include "csv/text_decoding.h"
 #include "plugin/mKestrinUser.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
+#include "testhost/text_encodings.h"
 
 namespace {
 
@@ -277,13 +279,96 @@ class FailingSource : public ByteSource {
 };
 
 TEST(CsvLineReader, StopsAtAFailedReadWithoutTheCutLine) {
-  FailingSource source;
-  LineReader reader(source, 64);
+  // Read directly, and through the decoding that the import puts in front.
+  for (bool decoded : {false, true}) {
+    SCOPED_TRACE(decoded ? "decoded" : "direct");
+    FailingSource raw;
+    DecodingSource text(raw);
+    LineReader reader(decoded ? static_cast<ByteSource&>(text) : raw, 64);
+    std::string_view line;
+    ASSERT_TRUE(reader.Next(line));
+    EXPECT_EQ(line, "whole");
+    EXPECT_FALSE(reader.Next(line));
+    EXPECT_TRUE(reader.Failed());
+    EXPECT_FALSE(reader.Next(line));
+  }
+}
+
+// What a decoding source hands out, read in trickles of `trickle` bytes
+// through chunks of `chunk` bytes, so that marks, sequences and surrogate
+// pairs fall across reads.
+std::string DecodeAll(const std::string& bytes, std::size_t trickle, std::size_t chunk,
+                      TextEncoding& encoding) {
+  TrickleSource raw(bytes, trickle);
+  DecodingSource source(raw, chunk);
+  std::string text;
+  char buffer[5];
+  std::size_t count = 0;
+  while (source.Read(buffer, sizeof buffer, count) && count != 0) text.append(buffer, count);
+  encoding = source.Encoding();
+  return text;
+}
+
+struct DecodeCase {
+  const char* title;
+  std::string bytes;
+  std::string text;  // UTF-8
+  TextEncoding encoding;
+};
+
+TEST(CsvDecoding, ReadsEachEncodingAsUtf8WhereverTheReadsEnd) {
+  const std::string greek = "\xCE\xA9\xCE\xB1";  // Omega alpha
+  const std::string emoji = "\xF0\x9F\x98\x80";  // outside the BMP
+  const std::string mueller = "M\xC3\xBCller";   // in code page 1252 too
+  const std::string far(70000, 'x');
+  const DecodeCase cases[] = {
+      {"empty", "", "", TextEncoding::Undecided},
+      {"ascii", "Anna;Lee\r\n", "Anna;Lee\r\n", TextEncoding::Undecided},
+      {"utf-8 mark", "\xEF\xBB\xBF" + mueller + ";" + greek, mueller + ";" + greek,
+       TextEncoding::Utf8},
+      {"utf-8 mark alone", "\xEF\xBB\xBF", "", TextEncoding::Utf8},
+      {"utf-8 without mark", "Name\r\n" + greek + emoji + "\r\n",
+       "Name\r\n" + greek + emoji + "\r\n", TextEncoding::Utf8},
+      {"code page", "M\xFCller;\x80;\x81\r\n", mueller + ";\xE2\x82\xAC;\xC2\x81\r\n",
+       TextEncoding::CodePage},
+      {"code page that begins like utf-8", "\xC3\x28", "\xC3\x83(", TextEncoding::CodePage},
+      {"a stray byte near the start", greek + "\xFF", "\xC3\x8E\xC2\xA9\xC3\x8E\xC2\xB1\xC3\xBF",
+       TextEncoding::CodePage},
+      {"a stray byte beyond the look", greek + far + "\xFF" + greek,
+       greek + far + "\xC3\xBF" + greek, TextEncoding::Utf8},
+      {"utf-8 cut at the end", "a\xE2\x82", "a\xC3\xA2\xE2\x80\x9A", TextEncoding::CodePage},
+      {"utf-16 little-endian", testhost::Utf16FileBytes(u"M\u00FCller;\u03A9\r\n\U0001F600", true),
+       mueller + ";\xCE\xA9\r\n" + emoji, TextEncoding::Utf16LE},
+      {"utf-16 big-endian", testhost::Utf16FileBytes(u"M\u00FCller;\u03A9\r\n\U0001F600", false),
+       mueller + ";\xCE\xA9\r\n" + emoji, TextEncoding::Utf16BE},
+      {"utf-16 with an odd byte and a lone surrogate",
+       testhost::Utf16FileBytes(u"a\xD800", true) + "b", "a\xEF\xBF\xBD\xEF\xBF\xBD",
+       TextEncoding::Utf16LE},
+      {"a text that only begins like a mark", "\xEF\xBB", "\xC3\xAF\xC2\xBB",
+       TextEncoding::CodePage},
+  };
+  for (const DecodeCase& c : cases) {
+    for (std::size_t trickle : {1u, 2u, 3u, 1000u}) {
+      for (std::size_t chunk : {1u, 5u, 4096u}) {
+        TextEncoding encoding = TextEncoding::Undecided;
+        EXPECT_EQ(DecodeAll(c.bytes, trickle, chunk, encoding), c.text)
+            << c.title << ", trickle " << trickle << ", chunk " << chunk;
+        EXPECT_EQ(encoding, c.encoding) << c.title;
+      }
+    }
+  }
+}
+
+TEST(CsvDecoding, TwoByteTextIsConvertedBeforeLinesAreSplit) {
+  // U+010A and U+0D0A hold the bytes of a line feed and a CR LF.
+  TrickleSource raw(testhost::Utf16FileBytes(u"\u010A;\u0D0A\r\nx", true), 1000);
+  DecodingSource text(raw);
+  LineReader reader(text);
   std::string_view line;
   ASSERT_TRUE(reader.Next(line));
-  EXPECT_EQ(line, "whole");
-  EXPECT_FALSE(reader.Next(line));
-  EXPECT_TRUE(reader.Failed());
+  EXPECT_EQ(line, "\xC4\x8A;\xE0\xB4\x8A");
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line, "x");
   EXPECT_FALSE(reader.Next(line));
 }
 

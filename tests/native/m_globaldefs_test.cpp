@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core_test_support.h"
+#include "records/StoredText.h"
 
 namespace {
 
@@ -104,6 +105,58 @@ TEST_F(HostOpsTest, WritesStoreTheirTypeAndDeleteRemoves) {
   DeleteSetting(contact, "M", "s");
   EXPECT_FALSE(host.Has(contact, "M", "s"));
   EXPECT_TRUE(host.Has(contact, "M", "w"));
+}
+
+// Names in three kinds of text: ASCII, letters of code page 1252, and letters
+// outside it (Greek, and a character outside the Basic Multilingual Plane).
+constexpr const char* kAsciiName = "John Smith";
+constexpr const char* kCodePageName =
+    "J\xC3\xBCrgen M\xC3\xBCller \xE2\x82\xAC";  // Jürgen Müller €
+constexpr const char* kWideName = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x98\x80";
+
+TEST_F(HostOpsTest, TextsTheCodePageHoldsStayEightBitTheOthersBecomeUtf8) {
+  WriteSettingString(contact, "M", "ascii", kAsciiName);
+  WriteSettingString(contact, "M", "codepage", kCodePageName);
+  WriteSettingString(contact, "M", "wide", kWideName);
+  // Byte for byte what the plug-in always wrote, in the code page.
+  EXPECT_EQ(host.Get(contact, "M", "ascii"), (testhost::Value{DBVT_ASCIIZ, 0, kAsciiName}));
+  EXPECT_EQ(host.Get(contact, "M", "codepage"),
+            (testhost::Value{DBVT_ASCIIZ, 0, "J\xFCrgen M\xFCller \x80"}));
+  EXPECT_EQ(host.Get(contact, "M", "wide"), (testhost::Value{DBVT_UTF8, 0, kWideName}));
+
+  for (const char* setting : {"ascii", "codepage", "wide"}) {
+    SCOPED_TRACE(setting);
+    const std::string stored = host.Utf8Text(contact, "M", setting).value_or("?");
+    EXPECT_EQ(GetSettingString(contact, "M", setting, ""), stored);
+  }
+  EXPECT_EQ(host.CallCount("DB/Contact/GetSettingStr"), 3u);
+  EXPECT_EQ(host.LiveVariantTexts(), 0u);
+}
+
+TEST_F(HostOpsTest, AHostWithoutTheTypedReadStillGivesEveryText) {
+  // Such a host answers UTF-8 text as 8-bit text or as wide text.
+  host.DropHostService("DB/Contact/GetSettingStr");
+  host.SetString(contact, "M", "codepage", "M\xFCller");
+  host.SetUtf8(contact, "M", "inCodePage", "M\xC3\xBCller");
+  host.SetUtf8(contact, "M", "wide", kWideName);
+  EXPECT_EQ(GetSettingString(contact, "M", "codepage", ""), "M\xC3\xBCller");
+  EXPECT_EQ(GetSettingString(contact, "M", "inCodePage", ""), "M\xC3\xBCller");
+  EXPECT_EQ(GetSettingString(contact, "M", "wide", ""), kWideName);
+  EXPECT_EQ(GetSettingString(contact, "M", "missing", "d"), "d");
+  EXPECT_EQ(host.LiveVariantTexts(), 0u);
+}
+
+TEST_F(HostOpsTest, TranslationsAreReadFromTheCodePage) {
+  host.AddTranslation("Close",
+                      "Schlie\xDF"
+                      "en");
+  EXPECT_EQ(Translated("Close"),
+            "Schlie\xC3\x9F"
+            "en");
+  // The 8-bit answer itself, as the host's menus take it.
+  EXPECT_EQ(TranslateText("Close"),
+            "Schlie\xDF"
+            "en");
 }
 
 TEST_F(HostOpsTest, NothingReachesAMissingHost) {

@@ -9,6 +9,9 @@
 #include <set>
 #include <unordered_map>
 
+#include "host/unicode_text.h"
+#include "testhost/text_encodings.h"
+
 namespace testhost {
 
 namespace {
@@ -135,24 +138,53 @@ intptr_t MIRANDA_CDECL LinkCallServiceSync(const char* name, WParam wParam, LPar
 
 // --- The host's own services --------------------------------------------------
 
-intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
-  auto* request = reinterpret_cast<DBCONTACTGETSETTING*>(lParam);
-  std::lock_guard<std::recursive_mutex> lock(S().mutex);
-  if (request == nullptr || request->pValue == nullptr) return 1;
-  DBVARIANT& out = *request->pValue;
+// Hands out a text as the host's memory, to be given back with FreeVariant:
+// 8-bit and UTF-8 texts NUL-terminated, wide texts as UTF-16 with a NUL unit.
+void HandOutText(DBVARIANT& out, uint8_t type, const std::string& text) {
+  std::string bytes = text;
+  if (type == DBVT_WCHAR) {
+    const std::u16string wide = Utf8ToUtf16(text);
+    bytes.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+    bytes += '\0';  // with the NUL below, one NUL unit
+  }
+  auto* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
+  std::memcpy(copy, bytes.c_str(), bytes.size() + 1);
+  S().liveVariantTexts.insert(copy);
+  out.type = type;
+  out.text.pszVal = copy;
+  out.text.cchVal = static_cast<uint16_t>(text.size());
+}
+
+// The stored value of a request; nullptr with the answer in `result` when
+// there is none.
+const Value* FindRequested(WParam contact, const DBCONTACTGETSETTING* request, intptr_t& result) {
+  result = 1;
+  if (request == nullptr || request->pValue == nullptr) return nullptr;
   Contact* owner = S().Find(contact);
-  if (owner == nullptr) return 1;
+  if (owner == nullptr) return nullptr;
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
   auto found = owner->settings.find(key);
-  if (found == owner->settings.end()) {
-    // The real host answers 2 with type 0 for a deleted setting.
-    if (owner->deleted.count(key) != 0) {
-      out.type = DBVT_DELETED;
-      return 2;
-    }
-    return 1;
+  if (found != owner->settings.end()) return &found->second;
+  // The real host answers 2 with type 0 for a deleted setting.
+  if (owner->deleted.count(key) != 0) {
+    request->pValue->type = DBVT_DELETED;
+    result = 2;
   }
-  const Value& value = found->second;
+  return nullptr;
+}
+
+// Answers a read with `answer`(stored value, variant) when the setting is
+// there, and as the host does for a missing or deleted one otherwise.
+template <typename Answer>
+intptr_t AnswerRead(WParam contact, LParam lParam, Answer answer) {
+  auto* request = reinterpret_cast<DBCONTACTGETSETTING*>(lParam);
+  std::lock_guard<std::recursive_mutex> lock(S().mutex);
+  intptr_t result = 1;
+  const Value* stored = FindRequested(contact, request, result);
+  return stored == nullptr ? result : answer(*stored, *request->pValue);
+}
+
+intptr_t AnswerPlainRead(const Value& value, DBVARIANT& out) {
   switch (value.type) {
     case DBVT_BYTE:
       out.type = DBVT_BYTE;
@@ -166,16 +198,15 @@ intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
       out.type = DBVT_DWORD;
       out.dVal = value.number;
       break;
-    case DBVT_ASCIIZ:
+    case DBVT_ASCIIZ: HandOutText(out, DBVT_ASCIIZ, value.text); break;
     case DBVT_UTF8: {
-      // Handed out as the host's memory, to be given back with FreeVariant;
-      // UTF-8 text comes back as 8-bit text, as in the real host.
-      auto* copy = static_cast<char*>(std::malloc(value.text.size() + 1));
-      std::memcpy(copy, value.text.c_str(), value.text.size() + 1);
-      S().liveVariantTexts.insert(copy);
-      out.type = DBVT_ASCIIZ;
-      out.text.pszVal = copy;
-      out.text.cchVal = static_cast<uint16_t>(value.text.size());
+      // As in the real host: 8-bit text when the code page holds every
+      // character, otherwise wide text.
+      const std::optional<std::string> bytes = EncodeCp1252(value.text);
+      if (bytes)
+        HandOutText(out, DBVT_ASCIIZ, *bytes);
+      else
+        HandOutText(out, DBVT_WCHAR, value.text);
       break;
     }
     default: return 1;
@@ -183,11 +214,34 @@ intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
   return 0;
 }
 
+// The typed read: a text converted to the type the variant names on entry.
+intptr_t AnswerTypedRead(const Value& value, DBVARIANT& out) {
+  const uint8_t wanted = out.type;
+  if (value.type != DBVT_ASCIIZ && value.type != DBVT_UTF8) return 1;
+  if (wanted != DBVT_ASCIIZ && wanted != DBVT_UTF8 && wanted != DBVT_WCHAR) return 1;
+  const std::string utf8 = value.type == DBVT_UTF8 ? value.text : DecodeCp1252(value.text);
+  if (wanted == DBVT_ASCIIZ)
+    HandOutText(out, DBVT_ASCIIZ, EncodeCp1252(utf8).value_or(std::string(utf8.size(), '?')));
+  else
+    HandOutText(out, wanted, utf8);
+  return 0;
+}
+
+intptr_t MIRANDA_CDECL DbGetSetting(WParam contact, LParam lParam) {
+  return AnswerRead(contact, lParam, AnswerPlainRead);
+}
+
+intptr_t MIRANDA_CDECL DbGetSettingStr(WParam contact, LParam lParam) {
+  return AnswerRead(contact, lParam, AnswerTypedRead);
+}
+
 intptr_t MIRANDA_CDECL DbFreeVariant(WParam, LParam lParam) {
   auto* value = reinterpret_cast<DBVARIANT*>(lParam);
   std::lock_guard<std::recursive_mutex> lock(S().mutex);
   if (value == nullptr) return 1;
-  if (value->type == DBVT_ASCIIZ && value->text.pszVal != nullptr) {
+  const bool text =
+      value->type == DBVT_ASCIIZ || value->type == DBVT_UTF8 || value->type == DBVT_WCHAR;
+  if (text && value->text.pszVal != nullptr) {
     auto found = S().liveVariantTexts.find(value->text.pszVal);
     if (found == S().liveVariantTexts.end()) return 1;  // not the host's memory
     S().liveVariantTexts.erase(found);
@@ -209,8 +263,17 @@ intptr_t MIRANDA_CDECL DbWriteSetting(WParam contact, LParam lParam) {
     case DBVT_BYTE: value.number = request->value.bVal; break;
     case DBVT_WORD: value.number = request->value.wVal; break;
     case DBVT_DWORD: value.number = request->value.dVal; break;
-    case DBVT_ASCIIZ:
+    case DBVT_ASCIIZ: value.text = CopyText(request->value.text.pszVal); break;
+    // The real host keeps UTF-8 and wide writes as UTF-8, plain ASCII too.
     case DBVT_UTF8: value.text = CopyText(request->value.text.pszVal); break;
+    case DBVT_WCHAR: {
+      const auto* units = reinterpret_cast<const char16_t*>(request->value.text.pszVal);
+      std::size_t length = 0;
+      while (units != nullptr && units[length] != 0) ++length;
+      if (units != nullptr) AppendUtf16AsUtf8(units, length, value.text);
+      value.type = DBVT_UTF8;
+      break;
+    }
     default: return 1;
   }
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
@@ -359,6 +422,7 @@ intptr_t MIRANDA_CDECL CListModifyMenuItem(WParam handle, LParam lParam) {
 void RegisterHostServices(TestHost::State& state) {
   state.hostServices = {
       {"DB/Contact/GetSetting", DbGetSetting},
+      {"DB/Contact/GetSettingStr", DbGetSettingStr},
       {"DB/Contact/FreeVariant", DbFreeVariant},
       {"DB/Contact/WriteSetting", DbWriteSetting},
       {"DB/Contact/DeleteSetting", DbDeleteSetting},
@@ -572,6 +636,13 @@ std::optional<std::string> TestHost::Text(ContactHandle contact, const std::stri
   return value->text;
 }
 
+std::optional<std::string> TestHost::Utf8Text(ContactHandle contact, const std::string& module,
+                                              const std::string& setting) const {
+  auto value = Get(contact, module, setting);
+  if (!value || (value->type != DBVT_ASCIIZ && value->type != DBVT_UTF8)) return std::nullopt;
+  return value->type == DBVT_UTF8 ? value->text : DecodeCp1252(value->text);
+}
+
 std::map<std::pair<std::string, std::string>, Value> TestHost::Settings(
     ContactHandle contact) const {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
@@ -598,6 +669,11 @@ void TestHost::ClearWrites() {
 void TestHost::SetFailContactAdd(bool fail) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->failContactAdd = fail;
+}
+
+void TestHost::DropHostService(const std::string& name) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->hostServices.erase(name);
 }
 
 void TestHost::RegisterProtocol(const std::string& name) {

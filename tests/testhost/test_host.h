@@ -29,9 +29,9 @@ namespace testhost {
 
 // One stored setting.
 struct Value {
-  uint8_t type = DBVT_DELETED;  // DBVT_BYTE, DBVT_WORD, DBVT_DWORD, DBVT_ASCIIZ, ...
+  uint8_t type = DBVT_DELETED;  // DBVT_BYTE, DBVT_WORD, DBVT_DWORD, DBVT_ASCIIZ, DBVT_UTF8
   uint32_t number = 0;          // byte, word and double-word values
-  std::string text;             // text and UTF-8 values
+  std::string text;             // 8-bit text (code page 1252) or UTF-8; wide writes become UTF-8
 
   bool operator==(const Value& other) const {
     return type == other.type && number == other.number && text == other.text;
@@ -130,10 +130,13 @@ class TestHost {
                                  const std::string& setting) const;
   std::optional<std::string> Text(ContactHandle contact, const std::string& module,
                                   const std::string& setting) const;
+  // A text setting as UTF-8, whatever its stored type (8-bit text is code page 1252).
+  std::optional<std::string> Utf8Text(ContactHandle contact, const std::string& module,
+                                      const std::string& setting) const;
   // All settings of one contact, keyed by (module, setting).
   std::map<std::pair<std::string, std::string>, Value> Settings(ContactHandle contact) const;
 
-  // Text values handed out by "DB/Contact/GetSetting" and not yet given back
+  // Text values handed out by the reads of settings and not yet given back
   // with "DB/Contact/FreeVariant".
   std::size_t LiveVariantTexts() const;
   // The writes and deletions asked of the host's services, in call order
@@ -142,6 +145,8 @@ class TestHost {
   void ClearWrites();
   // Makes "DB/Contact/Add" answer 0 while set.
   void SetFailContactAdd(bool fail);
+  // Removes one of the host's own services, as an older host lacks it.
+  void DropHostService(const std::string& name);
   // Protocols the host knows besides those registered with "Proto/RegisterModule".
   void RegisterProtocol(const std::string& name);
 

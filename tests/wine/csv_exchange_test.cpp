@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "csv_dialog_driver.h"
+#include "testhost/text_encodings.h"
 #include "wine_support.h"
 
 namespace {
@@ -190,6 +191,59 @@ TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
   }
   EXPECT_EQ(ReadWholeFile(target), old);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"busy.csv"});
+}
+
+// The same three names in each encoding a file may hold: Müller (in the code
+// page), Greek and a character outside the Basic Multilingual Plane.
+const std::string kMueller = "M\xC3\xBCller";
+const std::string kGreek = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1";
+const std::string kBeyond = "\xF0\x9F\x98\x80";
+
+// The same line after a header of three columns, as a spreadsheet's "Unicode text".
+std::string Utf16File(bool little) {
+  return testhost::Utf16FileBytes(
+      u"First Name;Last Name;Name\r\n"
+      u"M\u00FCller;\u03A9\u03BC\u03AD\u03B3\u03B1;\U0001F600\r\n",
+      little);
+}
+
+TEST_F(CsvWineTest, ImportReadsUtf8AndUtf16ByWhatTheFileHolds) {
+  const std::string line = kMueller + ";" + kGreek + ";" + kBeyond + "\r\n";
+  const std::pair<const char*, std::string> files[] = {
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" + kHeader + line},
+      {"UTF-8 without a mark", kHeader + line},
+      {"UTF-16 little-endian", Utf16File(true)},
+      {"UTF-16 big-endian", Utf16File(false)},
+  };
+  for (const auto& [title, bytes] : files) {
+    SCOPED_TRACE(title);
+    const CommandRun run = ImportBytes(bytes);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    ExpectBox(run.boxes[0], "Import process has completed.", kCaption, false);
+    const ContactHandle contact = host.Contacts().front();
+    EXPECT_EQ(host.Get(contact, kModuleName, "FirstName"),
+              (testhost::Value{DBVT_ASCIIZ, 0, "M\xFCller"}));
+    EXPECT_EQ(host.Get(contact, kModuleName, "LastName"), (testhost::Value{DBVT_UTF8, 0, kGreek}));
+    EXPECT_EQ(host.Get(contact, kModuleName, "Nick"), (testhost::Value{DBVT_UTF8, 0, kBeyond}));
+  }
+  EXPECT_EQ(host.LiveVariantTexts(), 0u);
+}
+
+TEST_F(CsvWineTest, ExportIsUtf8WithItsMarkOnlyWhenTheCodePageCannotHoldAName) {
+  host.AddKestrinUser({"J\xFCrgen M\xFCller", "J\xFCrgen", "M\xFCller", 1, "", "", ""});
+  const std::string target = folder.File("names.csv");
+  ASSERT_EQ(Export({target}).boxes.size(), 1u);
+  EXPECT_EQ(ReadWholeFile(target), kHeader + "J\xFCrgen;M\xFCller;J\xFCrgen M\xFCller;1;;;\r\n");
+
+  const ContactHandle greek = host.AddKestrinContact();
+  host.SetUtf8(greek, kModuleName, "FirstName", kGreek);
+  host.SetUtf8(greek, kModuleName, "Nick", kBeyond);
+  ASSERT_EQ(Export({target}).boxes.size(), 1u);
+  EXPECT_EQ(ReadWholeFile(target), "\xEF\xBB\xBF" + kHeader + kGreek + ";;" + kBeyond +
+                                       ";0;;;\r\nJ\xC3\xBCrgen;" + kMueller + ";J\xC3\xBCrgen " +
+                                       kMueller + ";1;;;\r\n");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"names.csv"});
+  EXPECT_EQ(host.LiveVariantTexts(), 0u);
 }
 
 }  // namespace

@@ -51,4 +51,18 @@ void Type(std::string_view text) {
   Send(inputs);
 }
 
+void TypeUnicode(std::wstring_view text) {
+  std::vector<INPUT> inputs;
+  for (wchar_t unit : text) {
+    for (bool up : {false, true}) {
+      INPUT input{};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wScan = static_cast<WORD>(unit);
+      input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+      inputs.push_back(input);
+    }
+  }
+  Send(inputs);
+}
+
 }  // namespace keyboard

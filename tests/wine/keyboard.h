@@ -14,6 +14,9 @@ void Press(WORD virtualKey);
 void PressWith(WORD modifier, WORD virtualKey);
 // Types the characters of `text` (those of the current keyboard layout).
 void Type(std::string_view text);
+// Types any characters, as an input method does: each UTF-16 unit is one
+// key stroke of the platform's Unicode packet key.
+void TypeUnicode(std::wstring_view text);
 
 inline void Tab() { Press(VK_TAB); }
 inline void ShiftTab() { PressWith(VK_SHIFT, VK_TAB); }

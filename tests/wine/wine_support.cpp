@@ -63,6 +63,19 @@ std::string TextOf(HWND window) {
   return text;
 }
 
+std::wstring WideTextOf(HWND window) {
+  constexpr UINT kTimeoutMs = 5000;
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length))
+    return std::wstring();
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                      SMTO_ABORTIFHUNG, kTimeoutMs, &copied);
+  text.resize(static_cast<size_t>(copied));
+  return text;
+}
+
 PictureDC::PictureDC(int width, int height, WORD bitCount) : dc_(CreateCompatibleDC(nullptr)) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);

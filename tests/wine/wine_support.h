@@ -33,6 +33,8 @@ LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 // The text of a control (or any window), asked for with WM_GETTEXT under a
 // time limit; empty for a null window.
 std::string TextOf(HWND window);
+// The same as wide text: whatever the control holds, in any script.
+std::wstring WideTextOf(HWND window);
 
 // A memory device context with a top-down picture of `bitCount` bits per
 // pixel selected into it; dc() is null when it could not be made.
