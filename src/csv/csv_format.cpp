@@ -43,6 +43,17 @@ template <char... kBytes>
 KESTRIN_BLOCK_SCAN inline uint64_t WindowHits(std::string_view text, std::size_t base) {
   const char* const data = text.data();
   const std::size_t size = text.size();
+  if (size >= kWindow) {
+    // A whole window, or the text's last 64 bytes shifted to start at `base`:
+    // no bounds to test.
+    const std::size_t start = std::min(base, size - kWindow);
+    const char* const bytes = data + start;
+    return (uint64_t{BlockHits<kBytes...>(bytes)} |
+            uint64_t{BlockHits<kBytes...>(bytes + 16)} << 16 |
+            uint64_t{BlockHits<kBytes...>(bytes + 32)} << 32 |
+            uint64_t{BlockHits<kBytes...>(bytes + 48)} << 48) >>
+           (base - start);
+  }
   uint64_t hits = 0;
   for (std::size_t block = 0; block < kWindow; block += kBlock) {
     const std::size_t at = base + block;
