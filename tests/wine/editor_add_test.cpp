@@ -92,10 +92,7 @@ TEST_F(EditorTest, BlankFullNameIsRefusedWithAMessageAndTheWindowStays) {
     EXPECT_EQ(host.ContactCount(), 0u);
     // Back from the box the full name has the focus with its text selected,
     // so that typing replaces it; Escape closes the window unsaved.
-    ASSERT_TRUE(BringToFront(editor.window));
-    ASSERT_TRUE(WaitForFocus(uiThread, editor[kFullName]));
-    keyboard::Type("Ann");
-    EXPECT_TRUE(WaitForText(editor[kFullName], "Ann"));
+    ASSERT_TRUE(TypeAfterAClosedBox(uiThread, editor.window, editor[kFullName], "Ann", "Ann"));
     keyboard::Escape();
     EXPECT_TRUE(WaitUntilGone(editor.window));
   });
