@@ -74,3 +74,14 @@ target_compile_definitions(kestrin_demo PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WI
 target_link_libraries(kestrin_demo PRIVATE comctl32 user32 gdi32 kernel32)
 target_link_options(kestrin_demo PRIVATE ${KESTRIN_STATIC_LINK})
 add_dependencies(kestrin_demo mKestrinUser)
+
+# The progress bench with the real progress window: the core, the Win32 shell
+# and the test host in one program, run by hand with scripts/wine-run.sh.
+add_executable(progress_bench ${CMAKE_SOURCE_DIR}/bench/progress_bench.cpp
+  ${KESTRIN_CORE_SOURCES} ${KESTRIN_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp
+  ${CMAKE_SOURCE_DIR}/tests/testhost/text_encodings.cpp)
+target_include_directories(progress_bench PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests
+  ${KESTRIN_GENERATED_DIR})
+target_compile_definitions(progress_bench PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+target_link_libraries(progress_bench PRIVATE user32 gdi32 comdlg32 kernel32)
+target_link_options(progress_bench PRIVATE ${KESTRIN_STATIC_LINK})

@@ -100,10 +100,7 @@ class QuotedSplitter {
 // Whether a title, without its surrounding blanks (and a UTF-8 byte-order
 // mark before the first), equals `lowerTitle` regardless of case.
 bool IsTitle(std::string_view field, std::string_view lowerTitle) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (field.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-    field.remove_prefix(kByteOrderMark.size());
-  return EqualsNoCase(TrimView(field), lowerTitle);
+  return EqualsNoCase(TrimView(WithoutByteOrderMark(field)), lowerTitle);
 }
 
 bool ContainsNoCase(std::string_view text, std::string_view lowerPart) {

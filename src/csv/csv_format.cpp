@@ -43,6 +43,17 @@ template <char... kBytes>
 KESTRIN_BLOCK_SCAN inline uint64_t WindowHits(std::string_view text, std::size_t base) {
   const char* const data = text.data();
   const std::size_t size = text.size();
+  if (size >= kWindow) {
+    // A whole window, or the text's last 64 bytes shifted to start at `base`:
+    // no bounds to test.
+    const std::size_t start = std::min(base, size - kWindow);
+    const char* const bytes = data + start;
+    return (uint64_t{BlockHits<kBytes...>(bytes)} |
+            uint64_t{BlockHits<kBytes...>(bytes + 16)} << 16 |
+            uint64_t{BlockHits<kBytes...>(bytes + 32)} << 32 |
+            uint64_t{BlockHits<kBytes...>(bytes + 48)} << 48) >>
+           (base - start);
+  }
   uint64_t hits = 0;
   for (std::size_t block = 0; block < kWindow; block += kBlock) {
     const std::size_t at = base + block;
@@ -209,10 +220,41 @@ bool MemorySource::Read(char* buffer, std::size_t capacity, std::size_t& count) 
 LineReader::LineReader(ByteSource& source, std::size_t chunkSize)
     : source_(source), chunk_(std::max<std::size_t>(chunkSize, 1)) {}
 
+std::string_view WithoutByteOrderMark(std::string_view firstLine) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (firstLine.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+    firstLine.remove_prefix(kByteOrderMark.size());
+  return firstLine;
+}
+
+void LineReader::Probe() {
+  probed_ = true;
+  probe_.resize(kLineEndProbe);
+  std::size_t filled = 0;
+  while (filled < probe_.size()) {
+    std::size_t count = 0;
+    if (!source_.Read(&probe_[filled], probe_.size() - filled, count)) {
+      failedAhead_ = true;  // told once the bytes before it are used
+      break;
+    }
+    if (count == 0) break;
+    filled += std::min(count, probe_.size() - filled);
+  }
+  probe_.resize(filled);
+  // A file of lone CRs (an old Macintosh file) ends its lines with them.
+  crEndsLines_ = probe_.find('\r') != std::string::npos && probe_.find('\n') == std::string::npos;
+}
+
 bool LineReader::Fill() {
   if (ended_) return false;
+  if (!probed_) Probe();
   std::size_t count = 0;
-  if (!source_.Read(chunk_.data(), chunk_.size(), count)) {
+  if (probeUsed_ < probe_.size()) {
+    count = std::min(chunk_.size(), probe_.size() - probeUsed_);
+    std::memcpy(chunk_.data(), probe_.data() + probeUsed_, count);
+    probeUsed_ += count;
+    if (probeUsed_ == probe_.size()) std::string().swap(probe_);
+  } else if (failedAhead_ || !source_.Read(chunk_.data(), chunk_.size(), count)) {
     failed_ = true;
     ended_ = true;
     return false;
@@ -225,6 +267,14 @@ bool LineReader::Fill() {
   end_ = std::min(count, chunk_.size());
   scan_ = ScanWindow();
   blockScanUntil_ = 0;
+  return true;
+}
+
+bool LineReader::TooLongWith(std::string_view run) {
+  if (line_.size() + run.size() <= kMaxLineLength) return false;
+  // Not a file of lines at all, most likely: stop before memory runs out.
+  tooLong_ = true;
+  ended_ = true;
   return true;
 }
 
@@ -245,6 +295,7 @@ KESTRIN_BLOCK_SCAN bool LineReader::Next(std::string_view& line) {
     const std::string_view rest(data + pos_, end_ - pos_);
     const std::string_view run = rest.substr(0, at - pos_);
     consumed = consumed || !run.empty();
+    if (TooLongWith(run)) return false;
     if (run.size() == rest.size()) {
       // The chunk ends inside the line: keep its text before the chunk is refilled.
       line_ += run;
@@ -261,8 +312,13 @@ KESTRIN_BLOCK_SCAN bool LineReader::Next(std::string_view& line) {
       return true;
     }
     consumed = true;
-    // A CR ends the line only together with the LF right after it; alone it is dropped.
+    // A CR ends the line together with the LF right after it; alone it is
+    // dropped, unless the file ends its lines with lone CRs.
     if (control == '\r' && !(pos_ < end_ && data[pos_] == '\n')) {
+      if (crEndsLines_) {
+        line = Joined(run);
+        return true;
+      }
       line_ += run;
       if (pos_ == end_ && !Fill()) break;
       if (chunk_[pos_] != '\n') continue;

@@ -94,15 +94,24 @@ struct ScanWindow {
   uint64_t hits = 0;
 };
 
+// The first line of a file without the UTF-8 byte-order mark that some
+// programs put at its start.
+std::string_view WithoutByteOrderMark(std::string_view firstLine);
+
 // Splits a byte source into lines: LF or CR LF ends a line, a CR not followed
 // by LF is dropped, and byte 26 ends the file (wherever it stands: inside a
 // line the line's text ends before it). The last line needs no line end.
+// When the first 64 KiB hold CRs and no LF at all, a lone CR ends a line too.
 // Holds one chunk, reused for the whole file, and a copy of the current line
-// only when that line is not whole in the chunk, so memory follows the
-// longest line, not the file.
+// only when that line is not whole in the chunk; a line may not grow beyond
+// kMaxLineLength, so memory stays small whatever the file.
 class LineReader {
  public:
   static constexpr std::size_t kDefaultChunk = 64 * 1024;
+  // Far above any address book; a longer line ends the reading.
+  static constexpr std::size_t kMaxLineLength = 1024 * 1024;
+  // How much of the start of a file decides whether lone CRs end its lines.
+  static constexpr std::size_t kLineEndProbe = 64 * 1024;
 
   explicit LineReader(ByteSource& source, std::size_t chunkSize = kDefaultChunk);
   LineReader(const LineReader&) = delete;
@@ -113,9 +122,14 @@ class LineReader {
   // view is valid until the next call.
   bool Next(std::string_view& line);
   bool Failed() const { return failed_; }
+  // Whether the reading ended at a line longer than kMaxLineLength.
+  bool TooLong() const { return tooLong_; }
 
  private:
-  bool Fill();  // false at the end or on failure
+  bool Fill();   // false at the end or on failure
+  void Probe();  // reads the start of the file and decides how its lines end
+  // Ends the reading when `run` would make the line too long.
+  bool TooLongWith(std::string_view run);
   std::size_t FindLineControl();
   // The line that ends with `run`: the run itself when nothing of the line was copied before it.
   std::string_view Joined(std::string_view run);
@@ -129,4 +143,10 @@ class LineReader {
   std::size_t end_ = 0;
   bool ended_ = false;
   bool failed_ = false;
+  bool tooLong_ = false;
+  std::string probe_;  // the start of the file, handed out before reading on
+  std::size_t probeUsed_ = 0;
+  bool probed_ = false;
+  bool failedAhead_ = false;  // a read of the probe failed after its bytes
+  bool crEndsLines_ = false;  // the probe holds CRs and no LF
 };

@@ -359,6 +359,7 @@ bool VCardReader::NextLine(std::string& line) {
   } else if (!lines_.Next(line)) {
     return false;
   }
+  lineNumber_ = lines_.LinesRead();  // the line just taken is the last one read
   while (lines_.Next(ahead_)) {
     if (ahead_.empty() || (ahead_[0] != ' ' && ahead_[0] != '\t')) {
       hasAhead_ = true;
@@ -372,6 +373,7 @@ bool VCardReader::NextLine(std::string& line) {
 bool VCardReader::Next(ImportValues& card) {
   CardBuilder builder;
   std::size_t depth = cardOpen_ ? 1 : 0;
+  if (cardOpen_) cardLine_ = openedLine_;
   cardOpen_ = false;
   bool agentFollows = false;
   std::string line;
@@ -384,10 +386,11 @@ bool VCardReader::Next(ImportValues& card) {
       // that has lost its END.
       if (depth == 1 && !agentFollows) {
         cardOpen_ = true;
+        openedLine_ = lineNumber_;
         card = builder.Finish();
         return true;
       }
-      ++depth;
+      if (depth++ == 0) cardLine_ = lineNumber_;
       continue;
     }
     if (depth == 0) continue;  // nothing outside a card counts

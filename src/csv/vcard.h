@@ -33,6 +33,8 @@ class VCardReader {
   // (else the first number), the first web address, and the contact type that
   // CATEGORIES names. False when the file holds no more cards.
   bool Next(ImportValues& card);
+  // The number of the line (from 1) where the card read last began.
+  std::size_t CardLine() const { return cardLine_; }
 
  private:
   bool NextLine(std::string& line);  // one content line, unfolded
@@ -40,7 +42,10 @@ class VCardReader {
   LineStream& lines_;  // not owned
   std::string ahead_;
   bool hasAhead_ = false;
-  bool cardOpen_ = false;  // a BEGIN has opened the next card already
+  bool cardOpen_ = false;       // a BEGIN has opened the next card already
+  std::size_t lineNumber_ = 0;  // where the content line read last began
+  std::size_t cardLine_ = 0;
+  std::size_t openedLine_ = 0;  // where the card that cardOpen_ tells of began
 };
 
 // What the export writes of one Kestrin user.

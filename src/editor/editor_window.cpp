@@ -221,12 +221,8 @@ void SaveEditor(Editor& editor) {
   const FullNameParts parts = NamesToStore(editor, fullName);
   if (IsBlank(editor.nick->GetText())) editor.nick->SetText(Trim(fullName));
 
-  ContactHandle contact = EditedContact;
-  if (contact == 0) {
-    contact = CreateContactEntry(fullName);
-    if (contact == 0) return;  // the host made no contact: the window stays open
-    AssignUserId(contact);
-  }
+  // Every field is read before the host is called: a hook of the host may
+  // pump messages, and the window may be gone when the call returns.
   ContactDetails details;
   details.nick = editor.nick->GetText();
   details.first = parts.first;
@@ -236,6 +232,13 @@ void SaveEditor(Editor& editor) {
   details.homepage = editor.homepage->GetText();
   details.mobile = editor.mobile->GetText();
   details.address = DottedToAddr(ReverseDotted(editor.address->GetText()));
+
+  ContactHandle contact = EditedContact;
+  if (contact == 0) {
+    contact = CreateContactEntry(fullName);
+    if (contact == 0) return;  // the host made no contact: the window stays open
+    AssignUserId(contact);
+  }
   WriteContactDetails(contact, details);
   StorePositionAndClose(editor);
 }
@@ -447,11 +450,7 @@ void RunEditor() {
 }  // namespace
 
 void RunEditorWindow() {
-  try {
-    // One window at a time, even if EditorOpen was cleared under an open one.
-    if (CurrentEditor == nullptr) RunEditor();
-  } catch (...) {
-    // Nothing may reach the host; the window is gone with the stack.
-  }
-  EditorOpen = false;
+  // One window at a time, even if EditorOpen was cleared under an open one.
+  // An exception goes on to the command, which tells the user.
+  if (CurrentEditor == nullptr) RunEditor();
 }

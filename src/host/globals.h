@@ -14,6 +14,8 @@ extern PLUGINLINK* HostLink;
 extern std::atomic<uint32_t> CurrentStatus;
 // True while the editor window's loop runs (user-interface thread only).
 extern bool EditorOpen;
+// True while an Import or Export command runs.
+extern std::atomic<bool> ExchangeRunning;
 extern HostHandle PreBuildHook;
 extern HostHandle EditMenuItem;
 // The highest number a Kestrin user was given so far.
@@ -21,6 +23,11 @@ extern int32_t LastUserID;
 // Sequence number of the next accepted message; sends may come from several
 // threads at once, and each must get its own number.
 extern std::atomic<int32_t> NextSendSequence;
+// Message acknowledgements on their way; Unload waits for them. Its type
+// needs the platform's threads, a layer above this one: it is defined with
+// the protocol services.
+class WorkerQueue;
+extern WorkerQueue PendingAcks;
 
 // Editor state, kept from one opening of the editor window to the next.
 extern ContactHandle EditedContact;  // 0: a new Kestrin user

@@ -105,10 +105,11 @@ std::optional<HostText> TextOfVariant(const DBVARIANT& value) {
     default: return std::nullopt;
   }
 }
-void WriteSetting(ContactHandle contact, const char* module, const char* setting,
+bool WriteSetting(ContactHandle contact, const char* module, const char* setting,
                   const DBVARIANT& value) {
   DBCONTACTWRITESETTING request{module, setting, value};
-  CallHostService("DB/Contact/WriteSetting", contact, reinterpret_cast<LParam>(&request));
+  return CallHostService("DB/Contact/WriteSetting", contact, reinterpret_cast<LParam>(&request)) ==
+         0;
 }
 
 }  // namespace
@@ -142,29 +143,42 @@ std::optional<HostText> GetSettingText(ContactHandle contact, const char* module
   value.Filled();
   return TextOfVariant(value.get());
 }
-void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
+
+bool WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value) {
   DBVARIANT variant{};
   variant.type = DBVT_WORD;
   variant.wVal = value;
-  WriteSetting(contact, module, setting, variant);
+  return WriteSetting(contact, module, setting, variant);
 }
 
-void WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
+bool WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
                        uint32_t value) {
   DBVARIANT variant{};
   variant.type = DBVT_DWORD;
   variant.dVal = value;
-  WriteSetting(contact, module, setting, variant);
+  return WriteSetting(contact, module, setting, variant);
 }
 
-void WriteSettingText(ContactHandle contact, const char* module, const char* setting,
+bool WriteSettingText(ContactHandle contact, const char* module, const char* setting,
                       const HostText& value) {
+  const std::string_view storable = StorableText(value.text, value.type == DBVT_UTF8);
+  const std::string cut =
+      storable.size() < value.text.size() ? std::string(storable) : std::string();
   DBVARIANT variant{};
   variant.type = value.type;
   // The host only reads the text during the call.
-  variant.text.pszVal = const_cast<char*>(value.text.c_str());
-  WriteSetting(contact, module, setting, variant);
+  variant.text.pszVal = const_cast<char*>(cut.empty() ? value.text.c_str() : cut.c_str());
+  return WriteSetting(contact, module, setting, variant);
+}
+
+std::string_view StorableText(std::string_view text, bool utf8) {
+  if (text.size() <= kMaxStoredText) return text;
+  std::size_t length = kMaxStoredText;
+  // Back to the first byte of the character at the cut: UTF-8 continuation bytes are 10xxxxxx.
+  if (utf8)
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return text.substr(0, length);
 }
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting) {
   DBCONTACTGETSETTING request{module, setting, nullptr};

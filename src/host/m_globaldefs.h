@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #if defined(_WIN32)
 #define MIRANDA_CDECL __cdecl
@@ -238,12 +239,21 @@ struct HostText {
 // setting is missing or holds no text.
 std::optional<HostText> GetSettingText(ContactHandle contact, const char* module,
                                        const char* setting);
-void WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
+// Writes answer true when the host stored the value.
+bool WriteSettingWord(ContactHandle contact, const char* module, const char* setting,
                       uint16_t value);
-void WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
+bool WriteSettingDword(ContactHandle contact, const char* module, const char* setting,
                        uint32_t value);
-void WriteSettingText(ContactHandle contact, const char* module, const char* setting,
+// A text longer than the database keeps is cut to StorableText first, rather than lost.
+bool WriteSettingText(ContactHandle contact, const char* module, const char* setting,
                       const HostText& value);
+
+// The longest text setting the host's database keeps, in bytes; it refuses a longer one.
+inline constexpr std::size_t kMaxStoredText = 65534;
+// The longest start of `text` that the database keeps, ending between two
+// characters: UTF-8 text is never cut inside a character; 8-bit text of a
+// single-byte code page may be cut at any byte.
+std::string_view StorableText(std::string_view text, bool utf8);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
 // The host's translation of `text`, copied: 8-bit text in the code page.
@@ -257,17 +267,26 @@ void BroadcastAck(const char* module, ContactHandle contact, int type, int resul
                   HostHandle process, LParam extra);
 
 // Visits exactly as many handles as the host counts, starting at FindFirst and
-// asking FindNext after each one has been visited.
+// asking FindNext after each one has been visited; `visit(contact, index,
+// count)` answers whether to go on.
 template <typename Visit>
-void ForEachContact(Visit visit) {
+void WalkContacts(Visit visit) {
   // The count is a 32-bit int in the host; a missing service (0x80000000) reads
   // as negative and visits nothing.
   const auto count = static_cast<int32_t>(CallHostService("DB/Contact/GetCount", 0, 0));
   auto contact = static_cast<ContactHandle>(CallHostService("DB/Contact/FindFirst", 0, 0));
   for (int32_t i = 0; i < count; ++i) {
-    visit(contact);
+    if (!visit(contact, i, count)) return;
     contact = static_cast<ContactHandle>(CallHostService("DB/Contact/FindNext", contact, 0));
   }
+}
+
+template <typename Visit>
+void ForEachContact(Visit visit) {
+  WalkContacts([&visit](ContactHandle contact, int32_t, int32_t) {
+    visit(contact);
+    return true;
+  });
 }
 
 // Runs a handler body so that no exception reaches the host; a failure inside

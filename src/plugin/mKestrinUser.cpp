@@ -67,6 +67,8 @@ extern "C" int MIRANDA_CDECL Unload(void) {
     EditorOpen = false;
     UnhookHostEvent(PreBuildHook);
     PreBuildHook = 0;
+    // The host frees the library when Unload returns: no thread of it may run on.
+    FinishAcknowledgements();
     return 0;
   }));
 }

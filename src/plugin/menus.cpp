@@ -1,5 +1,8 @@
 #include "plugin/menus.h"
 
+#include <exception>
+#include <functional>
+#include <new>
 #include <string>
 
 #include "csv/csv_exchange.h"
@@ -13,6 +16,9 @@ namespace {
 
 constexpr const char* kPopupName = N_("&Kestrin Users");
 constexpr int kPopupPosition = 1000010000;
+constexpr const char* kEditorFailed = N_("The Kestrin user window has failed.");
+constexpr const char* kOutOfMemory = N_("There is not enough memory.");
+constexpr const char* kUnexpectedError = N_("An unexpected error occurred.");
 
 struct MainMenuEntry {
   const char* name;
@@ -58,6 +64,32 @@ HostHandle AddEditMenuItem() {
 // "&", not translated.
 std::string ExchangeCaption() { return StripFirstAmpersand(kPopupName); }
 
+void TellFailure(const char* failure, const char* reason, const char* detail) noexcept {
+  try {
+    std::string text = TranslateText(failure) + "\n" + TranslateText(reason);
+    if (detail != nullptr && *detail != '\0') text += std::string(" (") + detail + ")";
+    shell::ShowMessage(text, ExchangeCaption(), shell::kMessageIconError);
+  } catch (...) {
+    // Not even the message could be made: there is nothing more to do.
+  }
+}
+
+// Runs a command so that no exception reaches the host and none passes
+// unnoticed: one that comes is told in an error box, `failure` and on a
+// second line what went wrong.
+intptr_t GuardedCommand(const char* failure, const std::function<void()>& body) noexcept {
+  try {
+    body();
+  } catch (const std::bad_alloc&) {
+    TellFailure(failure, kOutOfMemory, nullptr);
+  } catch (const std::exception& error) {
+    TellFailure(failure, kUnexpectedError, error.what());
+  } catch (...) {
+    TellFailure(failure, kUnexpectedError, nullptr);
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::string StripFirstAmpersand(const std::string& text) {
@@ -99,33 +131,26 @@ void OpenEditor(ContactHandle contact) {
   // The menu item's name without its "&".
   EditorCaption = contact == 0 ? N_("Add Kestrin User") : N_("Edit Kestrin User");
   EditorOpen = true;
+  // Cleared however the window ends, so that a later Add or Edit can open it.
+  struct ClosedAtTheEnd {
+    ~ClosedAtTheEnd() { EditorOpen = false; }
+  } closed;
   RunEditorWindow();
 }
 
 intptr_t MIRANDA_CDECL AddCommand(WParam, LParam) {
-  return GuardedHandler([] {
-    OpenEditor(0);
-    return 0;
-  });
+  return GuardedCommand(kEditorFailed, [] { OpenEditor(0); });
 }
 
 intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam) {
-  return GuardedHandler([contact] {
-    OpenEditor(static_cast<ContactHandle>(contact));
-    return 0;
-  });
+  return GuardedCommand(kEditorFailed,
+                        [contact] { OpenEditor(static_cast<ContactHandle>(contact)); });
 }
 
 intptr_t MIRANDA_CDECL ImportCommand(WParam, LParam) {
-  return GuardedHandler([] {
-    RunImport(ExchangeCaption());
-    return 0;
-  });
+  return GuardedCommand(kImportFailed, [] { RunImport(ExchangeCaption()); });
 }
 
 intptr_t MIRANDA_CDECL ExportCommand(WParam, LParam) {
-  return GuardedHandler([] {
-    RunExport(ExchangeCaption());
-    return 0;
-  });
+  return GuardedCommand(kExportFailed, [] { RunExport(ExchangeCaption()); });
 }

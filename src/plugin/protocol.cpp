@@ -1,8 +1,10 @@
 #include "plugin/protocol.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "host/globals.h"
+#include "plugin/worker_queue.h"
 #include "records/KestrinUserU.h"
 #include "shell/shell.h"
 
@@ -50,6 +52,8 @@ intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam) {
   });
 }
 
+WorkerQueue PendingAcks;
+
 namespace {
 
 struct MessageRequest {
@@ -64,11 +68,18 @@ void MessageAckWorker(MessageRequest request) {
 
 }  // namespace
 
+void FinishAcknowledgements() {
+  // Long enough for a host that hands each acknowledgement to its busy main
+  // thread; a worker still in the host after that keeps the library loaded.
+  constexpr std::chrono::seconds kUnloadWait{5};
+  PendingAcks.Stop(kUnloadWait);
+}
+
 intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccsParam) {
   return GuardedHandler([ccsParam] {
     const auto* ccs = reinterpret_cast<const CCSDATA*>(ccsParam);
     const MessageRequest request{ccs != nullptr ? ccs->hContact : 0, NextSendSequence.fetch_add(1)};
-    shell::StartWorker([request] { MessageAckWorker(request); });
+    PendingAcks.Post([request] { MessageAckWorker(request); });
     return static_cast<intptr_t>(request.sequence);
   });
 }

@@ -16,4 +16,8 @@ intptr_t MIRANDA_CDECL GetStatus(WParam, LParam);
 intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam);
 intptr_t MIRANDA_CDECL SendMsg(WParam, LParam ccs);
 
+// Sends every acknowledgement still on its way and ends the thread that sends
+// them (Unload); waits a few seconds at most.
+void FinishAcknowledgements();
+
 inline constexpr const char* kProtocolName = "KestrinUser";

@@ -89,11 +89,37 @@ std::string JoinFullName(const std::string& first, const std::string& last) {
   return Trim(first + " " + last);
 }
 
-ContactHandle CreateContactEntry(const std::string& displayName) {
+namespace {
+
+ContactHandle AddContact() {
   const auto contact = static_cast<ContactHandle>(CallHostService("DB/Contact/Add", 0, 0));
   if (contact == 0 || static_cast<intptr_t>(contact) == CALLSERVICE_NOTFOUND) return 0;
+  return contact;
+}
+
+bool WriteIgnoreAndDisplayName(ContactHandle contact, const std::string& displayName) {
+  const bool stored = WriteSettingString(contact, kProtocolModule, kIgnoreSetting, kIgnoreValue);
+  return WriteSettingString(contact, kContactListModule, kDisplayNameSetting, displayName) &&
+         stored;
+}
+
+bool WriteProtocol(ContactHandle contact) {
+  return WriteSettingString(contact, kProtocolModule, kProtocolSetting, kModule);
+}
+
+// Both settings from one status, worked out by the caller.
+bool WriteStatusPair(ContactHandle contact, uint16_t status) {
+  const bool stored = WriteSettingWord(contact, kOnlineModule, kOldStatusSetting, status);
+  return WriteSettingWord(contact, kModule, kStatusSetting, status) && stored;
+}
+
+}  // namespace
+
+ContactHandle CreateContactEntry(const std::string& displayName) {
+  const ContactHandle contact = AddContact();
+  if (contact == 0) return 0;
   WriteSettingString(contact, kProtocolModule, kIgnoreSetting, kIgnoreValue);
-  WriteSettingString(contact, kProtocolModule, kProtocolSetting, kModule);
+  WriteProtocol(contact);
   WriteSettingString(contact, kContactListModule, kDisplayNameSetting, displayName);
   return contact;
 }
@@ -145,64 +171,79 @@ ContactDetails ReadContactDetails(ContactHandle contact) {
 
 namespace {
 
-void WriteNames(ContactHandle contact, const ContactDetails& details) {
-  WriteSettingString(contact, kModule, kNickSetting, details.nick);
-  WriteSettingString(contact, kModule, kFirstNameSetting, details.first);
-  WriteSettingString(contact, kModule, kLastNameSetting, details.last);
+// Each answers whether the host stored every value it wrote.
+bool WriteNames(ContactHandle contact, const ContactDetails& details) {
+  bool stored = WriteSettingString(contact, kModule, kNickSetting, details.nick);
+  stored &= WriteSettingString(contact, kModule, kFirstNameSetting, details.first);
+  stored &= WriteSettingString(contact, kModule, kLastNameSetting, details.last);
+  return stored;
 }
 
-void WriteContactType(ContactHandle contact, int32_t contactType) {
-  WriteSettingDword(contact, kModule, kContactTypeSetting, static_cast<uint32_t>(contactType));
+bool WriteContactType(ContactHandle contact, int32_t contactType) {
+  return WriteSettingDword(contact, kModule, kContactTypeSetting,
+                           static_cast<uint32_t>(contactType));
 }
 
-void WriteMobile(ContactHandle contact, const std::string& mobile) {
-  WriteSettingString(contact, kModule, kCellularSetting, mobile + kMobileMark);
-  WriteSettingString(contact, kModule, kAlternativeCellularSetting, mobile);
+bool WriteMobile(ContactHandle contact, const std::string& mobile) {
+  bool stored = WriteSettingString(contact, kModule, kCellularSetting, mobile + kMobileMark);
+  stored &= WriteSettingString(contact, kModule, kAlternativeCellularSetting, mobile);
+  return stored;
 }
 
-void WriteOrDelete(ContactHandle contact, const char* setting, const std::string& value) {
-  if (value.empty())
-    DeleteSetting(contact, kModule, setting);
-  else
-    WriteSettingString(contact, kModule, setting, value);
+bool WriteOrDelete(ContactHandle contact, const char* setting, const std::string& value) {
+  if (!value.empty()) return WriteSettingString(contact, kModule, setting, value);
+  DeleteSetting(contact, kModule, setting);
+  return true;
 }
 
-void WriteUnlessEmpty(ContactHandle contact, const char* setting, const std::string& value) {
-  if (!value.empty()) WriteSettingString(contact, kModule, setting, value);
+bool WriteUnlessEmpty(ContactHandle contact, const char* setting, const std::string& value) {
+  return value.empty() || WriteSettingString(contact, kModule, setting, value);
 }
 
 }  // namespace
 
-void WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
-  WriteNames(contact, details);
-  WriteContactType(contact, details.contactType);
-  WriteOrDelete(contact, kEmailSetting, details.email);
-  WriteOrDelete(contact, kHomepageSetting, details.homepage);
+bool WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
+  bool stored = WriteNames(contact, details);
+  stored &= WriteContactType(contact, details.contactType);
+  stored &= WriteOrDelete(contact, kEmailSetting, details.email);
+  stored &= WriteOrDelete(contact, kHomepageSetting, details.homepage);
   if (details.mobile.empty()) {
     DeleteSetting(contact, kModule, kCellularSetting);
     DeleteSetting(contact, kModule, kAlternativeCellularSetting);
   } else {
-    WriteMobile(contact, details.mobile);
+    stored &= WriteMobile(contact, details.mobile);
   }
-  WriteSettingDword(contact, kModule, kAddressSetting, details.address);
-  WriteContactStatus(contact);
+  stored &= WriteSettingDword(contact, kModule, kAddressSetting, details.address);
+  stored &= WriteContactStatus(contact);
+  return stored;
 }
 
-void WriteImportedDetails(ContactHandle contact, const ContactDetails& details) {
-  WriteNames(contact, details);
-  WriteUnlessEmpty(contact, kEmailSetting, details.email);
-  if (!details.mobile.empty()) WriteMobile(contact, details.mobile);
-  WriteUnlessEmpty(contact, kHomepageSetting, details.homepage);
-  WriteContactType(contact, details.contactType);
-  WriteContactStatus(contact);
+ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
+                                    bool& stored) {
+  const ContactHandle contact = AddContact();
+  if (contact == 0) return 0;
+  stored = WriteNames(contact, details);
+  stored &= WriteUnlessEmpty(contact, kEmailSetting, details.email);
+  if (!details.mobile.empty()) stored &= WriteMobile(contact, details.mobile);
+  stored &= WriteUnlessEmpty(contact, kHomepageSetting, details.homepage);
+  stored &= WriteContactType(contact, details.contactType);
+  // From the type in hand: the contact is not a Kestrin user before "p".
+  stored &= WriteStatusPair(
+      contact,
+      StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(details.contactType)));
+  stored &= WriteIgnoreAndDisplayName(contact, displayName);
+  stored &= WriteProtocol(contact);
+  return contact;
 }
 
-void WriteContactStatus(ContactHandle contact) {
+bool WriteContactStatus(ContactHandle contact) {
   const uint32_t status = CurrentStatus.load();
-  WriteSettingWord(contact, kOnlineModule, kOldStatusSetting, StatusForContact(status, contact));
-  WriteShownStatus(contact, status);
+  const bool stored = WriteSettingWord(contact, kOnlineModule, kOldStatusSetting,
+                                       StatusForContact(status, contact));
+  return WriteShownStatus(contact, status) && stored;
 }
 
-void WriteShownStatus(ContactHandle contact, uint32_t protocolStatus) {
-  WriteSettingWord(contact, kModule, kStatusSetting, StatusForContact(protocolStatus, contact));
+bool WriteShownStatus(ContactHandle contact, uint32_t protocolStatus) {
+  return WriteSettingWord(contact, kModule, kStatusSetting,
+                          StatusForContact(protocolStatus, contact));
 }

@@ -63,13 +63,20 @@ struct ContactDetails {
 // Every detail of a Kestrin user; missing texts read as empty, a missing type
 // and address as 0.
 ContactDetails ReadContactDetails(ContactHandle contact);
+// The writes below answer whether the host stored every value; a text too
+// long for its database is stored cut (WriteSettingString).
 // The editor's update sequence: empty optional texts are deleted; ends with
 // the status pair.
-void WriteContactDetails(ContactHandle contact, const ContactDetails& details);
-// The import's sequence for a contact it has just created: empty optional
-// texts are not written, nor is the address; ends with the status pair.
-void WriteImportedDetails(ContactHandle contact, const ContactDetails& details);
+bool WriteContactDetails(ContactHandle contact, const ContactDetails& details);
+// The import's creation of a Kestrin user: "DB/Contact/Add", the contact's
+// own settings (empty optional texts are not written, nor is the address),
+// its status pair, the settings of CreateContactEntry, and "Protocol"/"p"
+// last, so that the contact list takes in a finished contact once instead of
+// following every setting. 0 when the host created no contact; `stored`
+// tells whether the host stored every value.
+ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
+                                    bool& stored);
 // The status pair under the protocol's current status.
-void WriteContactStatus(ContactHandle contact);
+bool WriteContactStatus(ContactHandle contact);
 // The status the contact shows under `protocolStatus`.
-void WriteShownStatus(ContactHandle contact, uint32_t protocolStatus);
+bool WriteShownStatus(ContactHandle contact, uint32_t protocolStatus);

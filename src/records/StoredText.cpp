@@ -23,13 +23,11 @@ std::string GetSettingString(ContactHandle contact, const char* module, const ch
   return value->type == DBVT_ASCIIZ ? FromCodePage(value->text) : std::move(value->text);
 }
 
-void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
+bool WriteSettingString(ContactHandle contact, const char* module, const char* setting,
                         const std::string& utf8) {
   std::optional<std::string> bytes = ToCodePage(utf8);
-  if (bytes)
-    WriteSettingText(contact, module, setting, {DBVT_ASCIIZ, std::move(*bytes)});
-  else
-    WriteSettingText(contact, module, setting, {DBVT_UTF8, utf8});
+  if (bytes) return WriteSettingText(contact, module, setting, {DBVT_ASCIIZ, std::move(*bytes)});
+  return WriteSettingText(contact, module, setting, {DBVT_UTF8, utf8});
 }
 
 std::string Translated(const char* text) { return FromCodePage(TranslateText(text)); }

@@ -19,8 +19,9 @@ std::string FromCodePage(std::string_view bytes);
 std::string GetSettingString(ContactHandle contact, const char* module, const char* setting,
                              const std::string& fallback);
 // Writes 8-bit text when the code page represents `utf8` exactly, byte for
-// byte what other plug-ins and earlier versions read; otherwise UTF-8.
-void WriteSettingString(ContactHandle contact, const char* module, const char* setting,
+// byte what other plug-ins and earlier versions read; otherwise UTF-8. True
+// when the host stored it (cut to what its database keeps, if need be).
+bool WriteSettingString(ContactHandle contact, const char* module, const char* setting,
                         const std::string& utf8);
 
 // The host's translation of `text` (TranslateText) as UTF-8.

@@ -3,7 +3,9 @@
 // native test host implements them for tests and benchmarks.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "host/m_globaldefs.h"
@@ -14,9 +16,20 @@ namespace shell {
 inline constexpr unsigned kMessageOk = 0x0;
 inline constexpr unsigned kMessageIconError = 0x10;
 
-// Runs `job` on a thread of its own and returns at once; false when no thread
+// A thread of the plug-in's own. Dropping the object neither stops the
+// thread nor waits for it.
+class WorkerThread {
+ public:
+  virtual ~WorkerThread() = default;
+  // Waits until the thread has ended, at most `timeout`; true when it has.
+  // Meanwhile the waiting thread still answers calls that other threads make
+  // into it, so that a thread waiting on it cannot wait in vain.
+  virtual bool Join(std::chrono::milliseconds timeout) = 0;
+};
+
+// Runs `job` on a thread of its own and returns at once; null when no thread
 // could be started (the job then has not run). The job must not throw.
-bool StartWorker(std::function<void()> job);
+std::unique_ptr<WorkerThread> StartWorker(std::function<void()> job);
 
 // The library's icon resource `name`, at the system's standard icon size.
 HostHandle LoadPluginIcon(const char* name);

@@ -59,6 +59,11 @@ class Win32ReadableFile : public ReadableFile {
     return true;
   }
   bool Close(std::string& reason) override { return handle_.Close(reason); }
+  uint64_t Size() const override {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle_.Get(), &size) || size.QuadPart < 0) return 0;
+    return static_cast<uint64_t>(size.QuadPart);
+  }
 
  private:
   FileHandle handle_;
@@ -125,6 +130,20 @@ std::unique_ptr<WritableFile> CreateBeside(const std::string& target, std::strin
     return nullptr;
   }
   created = Narrow(name, lstrlenW(name));
+  return std::make_unique<Win32WritableFile>(handle);
+}
+
+std::unique_ptr<WritableFile> CreateNew(const std::string& path, bool& exists,
+                                        std::string& reason) {
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    reason = SystemReason(error);
+    return nullptr;
+  }
+  exists = false;
   return std::make_unique<Win32WritableFile>(handle);
 }
 

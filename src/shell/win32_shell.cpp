@@ -18,8 +18,8 @@ struct WorkerStart {
 };
 
 // Each worker holds a reference to the library while it runs, and drops it
-// with its very last instruction: the host may unload the plug-in while an
-// acknowledgement is still on its way, and the worker's code must outlive it.
+// with its very last instruction: Unload waits for the workers, but only for
+// a while, and a worker it gave up on must not lose its code under it.
 DWORD WINAPI WorkerMain(LPVOID parameter) {
   std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
   try {
@@ -30,6 +30,37 @@ DWORD WINAPI WorkerMain(LPVOID parameter) {
   start.reset();
   FreeLibraryAndExitThread(module, 0);
 }
+
+class Win32WorkerThread : public shell::WorkerThread {
+ public:
+  explicit Win32WorkerThread(HANDLE thread) : thread_(thread) {}
+  ~Win32WorkerThread() override { CloseHandle(thread_); }
+  Win32WorkerThread(const Win32WorkerThread&) = delete;
+  Win32WorkerThread& operator=(const Win32WorkerThread&) = delete;
+
+  bool Join(std::chrono::milliseconds timeout) override {
+    const DWORD limit = static_cast<DWORD>(timeout.count());
+    const DWORD start = GetTickCount();
+    for (;;) {
+      const DWORD elapsed = GetTickCount() - start;  // correct across the counter's wrap
+      const DWORD left = elapsed >= limit ? 0 : limit - elapsed;
+      // The host may hand a worker's call over to this thread, with a sent
+      // message or an asynchronous procedure call: both are answered here.
+      const DWORD woken =
+          MsgWaitForMultipleObjectsEx(1, &thread_, left, QS_SENDMESSAGE, MWMO_ALERTABLE);
+      if (woken == WAIT_OBJECT_0) return true;
+      if (woken == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      } else if (woken != WAIT_IO_COMPLETION) {
+        return false;  // time is up, or the wait failed
+      }
+    }
+  }
+
+ private:
+  HANDLE thread_;
+};
 
 }  // namespace
 
@@ -45,20 +76,19 @@ HINSTANCE PluginModule() { return PluginInstance; }
 
 namespace shell {
 
-bool StartWorker(std::function<void()> job) {
+std::unique_ptr<WorkerThread> StartWorker(std::function<void()> job) {
   HMODULE pinned = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                           reinterpret_cast<LPCSTR>(&WorkerMain), &pinned))
-    return false;
+    return nullptr;
   auto start = std::make_unique<WorkerStart>(WorkerStart{std::move(job), pinned});
   HANDLE thread = CreateThread(nullptr, 0, WorkerMain, start.get(), 0, nullptr);
   if (thread == nullptr) {
     FreeLibrary(pinned);
-    return false;
+    return nullptr;
   }
   start.release();  // the worker owns it now
-  CloseHandle(thread);
-  return true;
+  return std::make_unique<Win32WorkerThread>(thread);
 }
 
 HostHandle LoadPluginIcon(const char* name) {

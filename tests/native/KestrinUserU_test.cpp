@@ -17,6 +17,20 @@ class RecordTest : public CoreTest {
     CoreTest::SetUp();
     Attach();
   }
+
+  // Every detail given, type 2 (Friends: do not disturb while online).
+  static ContactDetails FullDetails(const std::string& email) {
+    ContactDetails details;
+    details.nick = "Johnny";
+    details.first = "John";
+    details.last = "Smith";
+    details.contactType = 2;
+    details.email = email;
+    details.homepage = "http://example.org/";
+    details.mobile = "0171 555";
+    details.address = 0xC0A80001;
+    return details;
+  }
 };
 
 TEST_F(RecordTest, OnlyTheExactModuleNameMakesAKestrinUser) {
@@ -152,11 +166,63 @@ TEST_F(RecordTest, CreateWritesProtocolThenDisplayNameOnANewFirstContact) {
   EXPECT_TRUE(IsOwnContact(contact));
 }
 
+// The import's creation; every value it writes is stored.
+ContactHandle CreateImported(const std::string& displayName, const ContactDetails& details) {
+  bool stored = false;
+  const ContactHandle contact = CreateImportedContact(displayName, details, stored);
+  EXPECT_TRUE(stored || contact == 0);
+  return contact;
+}
+
 TEST_F(RecordTest, FailedCreateWritesNothing) {
   host.SetFailContactAdd(true);
   EXPECT_EQ(CreateContactEntry("John"), 0u);
+  EXPECT_EQ(CreateImported("John", ContactDetails{}), 0u);
   EXPECT_TRUE(TakeWrites().empty());
   EXPECT_EQ(host.ContactCount(), 0u);
+}
+
+// The contact list takes in a contact when its protocol is written: the import
+// writes that last, and works out the status from the type it has in hand.
+TEST_F(RecordTest, ImportedContactGetsItsProtocolLastAndNoReadBack) {
+  CurrentStatus = ID_STATUS_ONLINE;
+  ContactDetails details = FullDetails("j@x.org");  // the address is not written: no column
+  const std::size_t reads = host.CallCount("DB/Contact/GetSetting");
+  const ContactHandle contact = CreateImported("John Smith", details);
+  ASSERT_NE(contact, 0u);
+  EXPECT_THAT(TakeWrites(),
+              ElementsAre(TextWrite(contact, "mKestrinUser/Nick", "Johnny"),
+                          TextWrite(contact, "mKestrinUser/FirstName", "John"),
+                          TextWrite(contact, "mKestrinUser/LastName", "Smith"),
+                          TextWrite(contact, "mKestrinUser/e-mail", "j@x.org"),
+                          TextWrite(contact, "mKestrinUser/Cellular", "0171 555 SMS"),
+                          TextWrite(contact, "mKestrinUser/AlternativeCellular", "0171 555"),
+                          TextWrite(contact, "mKestrinUser/Homepage", "http://example.org/"),
+                          DwordWrite(contact, "mKestrinUser/ContactType", 2),
+                          WordWrite(contact, "UserOnline/OldStatus", 40074),
+                          WordWrite(contact, "mKestrinUser/Status", 40074),
+                          TextWrite(contact, "Protocol/0", "Ignore"),
+                          TextWrite(contact, "CList/MyHandle", "John Smith"),
+                          TextWrite(contact, "Protocol/p", "mKestrinUser")));
+  EXPECT_EQ(host.CallCount("DB/Contact/GetSetting"), reads);
+  EXPECT_TRUE(IsOwnContact(contact));
+
+  // Empty optional texts are left out; offline every contact is offline.
+  CurrentStatus = ID_STATUS_OFFLINE;
+  details.email.clear();
+  details.homepage.clear();
+  details.mobile.clear();
+  details.contactType = -1;
+  const ContactHandle plain = CreateImported(" Ann", details);
+  EXPECT_THAT(TakeWrites(), ElementsAre(TextWrite(plain, "mKestrinUser/Nick", "Johnny"),
+                                        TextWrite(plain, "mKestrinUser/FirstName", "John"),
+                                        TextWrite(plain, "mKestrinUser/LastName", "Smith"),
+                                        DwordWrite(plain, "mKestrinUser/ContactType", 4294967295u),
+                                        WordWrite(plain, "UserOnline/OldStatus", 40071),
+                                        WordWrite(plain, "mKestrinUser/Status", 40071),
+                                        TextWrite(plain, "Protocol/0", "Ignore"),
+                                        TextWrite(plain, "CList/MyHandle", " Ann"),
+                                        TextWrite(plain, "Protocol/p", "mKestrinUser")));
 }
 
 TEST_F(RecordTest, NewNumberGoesToTheFloorFirstThenToTheContact) {
@@ -171,15 +237,7 @@ TEST_F(RecordTest, NewNumberGoesToTheFloorFirstThenToTheContact) {
 TEST_F(RecordTest, DetailsAreWrittenInOrderAndEndWithTheStatusPair) {
   const ContactHandle contact = host.AddKestrinContact();
   CurrentStatus = ID_STATUS_ONLINE;
-  ContactDetails details;
-  details.nick = "Johnny";
-  details.first = "John";
-  details.last = "Smith";
-  details.contactType = 2;
-  details.email = "  ";  // blanks are a text, written unchanged
-  details.homepage = "http://example.org/";
-  details.mobile = "0171 555";
-  details.address = 0xC0A80001;
+  const ContactDetails details = FullDetails("  ");  // blanks are a text, written unchanged
   WriteContactDetails(contact, details);
   EXPECT_THAT(TakeWrites(),
               ElementsAre(TextWrite(contact, "mKestrinUser/Nick", "Johnny"),
@@ -193,6 +251,30 @@ TEST_F(RecordTest, DetailsAreWrittenInOrderAndEndWithTheStatusPair) {
                           DwordWrite(contact, "mKestrinUser/RealIP", 0xC0A80001),
                           WordWrite(contact, "UserOnline/OldStatus", 40074),
                           WordWrite(contact, "mKestrinUser/Status", 40074)));
+}
+
+TEST_F(RecordTest, TextsTooLongForTheDatabaseAreStoredCutAndRefusalsAreTold) {
+  const ContactHandle contact = host.AddKestrinContact();
+  ContactDetails details;
+  details.nick = std::string(100000, 'n');
+  details.first = std::string(kMaxStoredText + 1, 'f');
+  details.last = std::string(kMaxStoredText, 'l');
+  EXPECT_TRUE(WriteContactDetails(contact, details));
+  EXPECT_EQ(host.Text(contact, kModule, "Nick"), std::string(kMaxStoredText, 'n'));
+  EXPECT_EQ(host.Text(contact, kModule, "FirstName"), std::string(kMaxStoredText, 'f'));
+  EXPECT_EQ(host.Text(contact, kModule, "LastName"), details.last);
+  // A contact the database does not have refuses every write.
+  EXPECT_FALSE(WriteContactDetails(contact + 1, details));
+}
+
+TEST(StorableTextTest, CutsBetweenCharacters) {
+  const std::string fits(kMaxStoredText, 'x');
+  EXPECT_EQ(StorableText(fits, true), fits);
+  const std::string accented = std::string(kMaxStoredText - 1, 'x') + "\xC3\xA9";
+  EXPECT_EQ(StorableText(accented, true), std::string(kMaxStoredText - 1, 'x'));
+  EXPECT_EQ(StorableText(accented, false), accented.substr(0, kMaxStoredText));
+  const std::string chinese = std::string(kMaxStoredText - 2, 'x') + "\xE4\xB8\xAD";
+  EXPECT_EQ(StorableText(chinese, true).size(), kMaxStoredText - 2);
 }
 
 TEST_F(RecordTest, EmptyOptionalDetailsAreDeletedAndNoSelectionIsStoredAsAllOnes) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/globals.h"
+#include "plugin/protocol.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
 
@@ -30,6 +31,7 @@ class CoreTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    FinishAcknowledgements();
     testhost::JoinWorkers();
     // Every text the host handed out was given back.
     EXPECT_EQ(host.LiveVariantTexts(), 0u);

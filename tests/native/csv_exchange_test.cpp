@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
@@ -292,14 +293,18 @@ TEST_F(CsvExchangeTest, HeaderAloneOrEmptyFileImportsNothing) {
   }
 }
 
-TEST_F(CsvExchangeTest, AFailingLineStopsTheImportAndKeepsEarlierContacts) {
+TEST_F(CsvExchangeTest, AFailingLineStopsTheImportKeepsEarlierContactsAndSaysWhere) {
   const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
-  const ShownMessage notCompleted = Completed("Import process has not completed.");
-  // A line of blanks, a line without any name, then a first line that holds no
-  // known title: a file of no kind the import knows, told as such.
-  ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"), {invalidName, notCompleted});
+  const auto stopped = [](const std::string& where) {
+    return Completed(("Import process has not completed.\n" + where).c_str());
+  };
+  // A line of blanks, a line without any name, then a header that matches nothing.
+  ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"),
+                 {invalidName, stopped("Line 3 has no name.")});
   EXPECT_EQ(host.ContactCount(), 1u);
-  ExpectMessages(Import(kHeader + "E;F\r\n ; ;\t;5;mail\r\nG;H\r\n"), {invalidName, notCompleted});
+  // Skipped empty lines count.
+  ExpectMessages(Import(kHeader + "E;F\r\n\r\n\n ; ;\t;5;mail\r\nG;H\r\n"),
+                 {invalidName, stopped("Line 5 has no name.")});
   EXPECT_EQ(host.ContactCount(), 2u);
   ExpectFileFailure(Import("John;Smith;John Smith;3\r\nAnna;Lee;Anna Lee;1\r\n"),
                     "Import process has not completed.", folder.File("in.csv"),
@@ -307,8 +312,45 @@ TEST_F(CsvExchangeTest, AFailingLineStopsTheImportAndKeepsEarlierContacts) {
   EXPECT_EQ(host.ContactCount(), 2u);
 
   host.SetFailContactAdd(true);
-  ExpectMessages(Import(kHeader + "I;J\r\n"), {notCompleted});
+  ExpectMessages(Import(kHeader + "I;J\r\n"),
+                 {stopped("The messenger did not create the contact of line 2.")});
   EXPECT_EQ(host.ContactCount(), 2u);
+}
+
+TEST_F(CsvExchangeTest, ALineLongerThanOneMebibyteStopsTheImportAndSaysWhere) {
+  const std::string huge(LineReader::kMaxLineLength + 1, 'x');
+  ExpectMessages(Import(kHeader + "Anna;Lee\r\n" + huge + "\r\nBob;Ray\r\n"),
+                 {Completed("Import process has not completed.\nLine 3 is longer than 1 MiB.")});
+  EXPECT_EQ(host.ContactCount(), 1u);
+}
+
+TEST_F(CsvExchangeTest, AByteOrderMarkLeavesTheFirstTitleFound) {
+  ExpectMessages(Import("\xEF\xBB\xBF" + kHeader + "Anna;Lee;Annie;1\r\n"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 1u);
+  EXPECT_EQ(ReadUser(host.Contacts()[0]), (Record{"Anna", "Lee", "Annie", 1}));
+}
+
+TEST_F(CsvExchangeTest, AFileOfLoneCrsImportsEveryLine) {
+  ExpectMessages(Import(std::string(kHeaderLine) + "\rAnna;Lee;;1\rBob;Ray;;2\r"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 2u);
+  const std::vector<ContactHandle> contacts = NewestInFileOrder(2);
+  EXPECT_EQ(ReadUser(contacts[0]), (Record{"Anna", "Lee", "Anna Lee", 1}));
+  EXPECT_EQ(ReadUser(contacts[1]), (Record{"Bob", "Ray", "Bob Ray", 2}));
+}
+
+TEST_F(CsvExchangeTest, ANameTooLongForTheDatabaseIsStoredCut) {
+  const std::string first(100000, 'f');
+  ExpectMessages(Import(kHeader + first + ";Lee\r\n"),
+                 {Completed("Import process has completed.")});
+  ASSERT_EQ(host.ContactCount(), 1u);
+  const ContactHandle contact = host.Contacts()[0];
+  const std::string cut(kMaxStoredText, 'f');
+  EXPECT_EQ(host.Text(contact, kModuleName, "FirstName"), cut);
+  EXPECT_EQ(host.Text(contact, kModuleName, "Nick"), cut);
+  EXPECT_EQ(host.Text(contact, "CList", "MyHandle"), cut);
+  EXPECT_EQ(host.Text(contact, kModuleName, "LastName"), "Lee");
 }
 
 TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
@@ -324,7 +366,10 @@ TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   }
   testhost::FailFileOperation(FileOperation::Read, 2, "The device is not ready.");
   const auto shown = Import(file);
-  ExpectFileFailure(shown, "Import process has not completed.", folder.File("in.csv"),
+  // The header and the imported lines come before the line that could not be read.
+  const std::string unread =
+      "Line " + std::to_string(host.ContactCount() + 2) + " could not be read.";
+  ExpectFileFailure(shown, "Import process has not completed.\n" + unread, folder.File("in.csv"),
                     "The device is not ready.");
   EXPECT_GT(host.ContactCount(), 1000u);
   EXPECT_LT(host.ContactCount(), lines);
@@ -341,6 +386,128 @@ TEST_F(CsvExchangeTest, AFileThatCannotBeReadIsTold) {
   ExpectFileFailure(Import(kHeader + "A;B\r\n"), "Import process has not completed.",
                     folder.File("in.csv"), "Access is denied.");
   EXPECT_EQ(host.ContactCount(), 0u);
+}
+
+// A data file of `lines` Kestrin users named by number.
+std::string NumberedUsers(std::size_t lines) {
+  std::string file = kHeader;
+  for (std::size_t i = 0; i < lines; ++i) file += "User" + std::to_string(i) + ";Last\r\n";
+  return file;
+}
+
+// The same users as cards.
+std::string NumberedCards(std::size_t cards) {
+  std::string file;
+  for (std::size_t i = 0; i < cards; ++i)
+    file += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Last;User" + std::to_string(i) + "\r\nEND:VCARD\r\n";
+  return file;
+}
+
+// With no delay the window opens at the first check, after kCheckEvery
+// records, and a Cancel pressed in that first showing ends the work there.
+TEST_F(CsvExchangeTest, CancelStopsTheImportAndTellsHowManyCameIn) {
+  for (const std::string& file : {NumberedUsers(100), NumberedCards(100)}) {
+    SCOPED_TRACE(file.substr(0, 11));
+    Restart();
+    const std::string path = folder.File("in.csv");
+    testhost::WriteFileBytes(path, file);
+    testhost::SetProgressCancelAt(1);
+    {
+      ProgressShown progress(0x4711, "Importing", std::chrono::milliseconds(0));
+      ImportFile(path, "Kestrin Users", progress);
+    }
+    constexpr std::size_t kDone = ProgressShown::kCheckEvery;
+    ExpectMessages(testhost::ShownMessages(),
+                   {Completed("Import process was cancelled.\n\nKestrin users imported: 16")});
+    ASSERT_EQ(host.ContactCount(), kDone);
+    EXPECT_EQ(ReadUser(host.Contacts().front()).first, "User15");
+    const auto runs = testhost::ProgressRuns();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].owner, 0x4711u);
+    EXPECT_EQ(runs[0].title, "Importing");
+    EXPECT_EQ(runs[0].cancel, "Cancel");
+    EXPECT_EQ(runs[0].status, "Kestrin users: 16");
+    EXPECT_EQ(runs[0].permille, 1000) << "the small file was read at once";
+    EXPECT_FALSE(runs[0].open);
+  }
+}
+
+TEST_F(CsvExchangeTest, ShortWorkShowsNoProgressWindow) {
+  host.AddTranslation("Kestrin users:", "Kestrin-Benutzer:");
+  ExpectMessages(Import(NumberedUsers(ProgressShown::kCheckEvery - 1)),
+                 {Completed("Import process has completed.")});
+  ExpectMessages(RunCommand("mKestrinUser/Export", folder.File("out.csv")),
+                 {Completed("Export process has completed.")});
+  EXPECT_TRUE(testhost::ProgressRuns().empty());
+
+  // Work that is not cancelled runs to its end with the window up to date.
+  AddUser({"One", "More", "N"});
+  testhost::ClearShownMessages();
+  ProgressShown progress(0, "Exporting", std::chrono::milliseconds(0));
+  ExportFile(folder.File("out.csv"), ExportFormat::Csv, "Kestrin Users", progress);
+  ExpectMessages(testhost::ShownMessages(), {Completed("Export process has completed.")});
+  const std::string written = testhost::ReadFileBytes(folder.File("out.csv"));
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 17);
+  const auto runs = testhost::ProgressRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].status, "Kestrin-Benutzer: 16");
+  EXPECT_EQ(runs[0].permille, 1000);
+  EXPECT_FALSE(runs[0].open);
+}
+
+TEST_F(CsvExchangeTest, CancelledExportWritesNoFile) {
+  for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::VCard}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    Restart();
+    for (int i = 0; i < 40; ++i) AddUser({"U" + std::to_string(i), "L", "N"});
+    const std::string target = folder.File("out.csv");
+    testhost::WriteFileBytes(target, "old\r\n");
+    testhost::SetProgressCancelAt(1);
+    ProgressShown progress(0, "Exporting", std::chrono::milliseconds(0));
+    ExportFile(target, format, "Kestrin Users", progress);
+    ExpectMessages(testhost::ShownMessages(),
+                   {Completed("Export process was cancelled; no file was written.")});
+    EXPECT_EQ(testhost::ReadFileBytes(target), "old\r\n");
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.csv"});
+    const auto runs = testhost::ProgressRuns();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].permille, 400) << "16 of 40 contacts walked";
+  }
+}
+
+// The file dialog and the progress window keep the host's windows working: a
+// second command asked from one of them must not start inside the running one.
+TEST_F(CsvExchangeTest, NoSecondCommandStartsWhileOneRuns) {
+  testhost::SetFileDialogHook([this] {
+    testhost::SetFileDialogHook(nullptr);
+    EXPECT_EQ(host.CallService("mKestrinUser/Import", 0, 0), 0);
+    EXPECT_EQ(host.CallService("mKestrinUser/Export", 0, 0), 0);
+  });
+  ExpectMessages(Import(NumberedUsers(2)), {Completed("Import process has completed.")});
+  EXPECT_EQ(testhost::FileDialogRequests().size(), 1u);
+  // Once it has ended, the next one starts.
+  EXPECT_TRUE(RunCommand("mKestrinUser/Export", std::nullopt).empty());
+  EXPECT_EQ(testhost::FileDialogRequests().size(), 2u);
+}
+
+TEST_F(CsvExchangeTest, AnExceptionInACommandIsToldInAnErrorBox) {
+  const auto box = [](const std::string& text) {
+    return ShownMessage{text, "Kestrin Users", 0x10};
+  };
+  testhost::ThrowAtNextFileDialog();
+  ExpectMessages(RunCommand("mKestrinUser/Import", std::nullopt),
+                 {box("Import process has not completed.\nThere is not enough memory.")});
+  testhost::ThrowAtNextFileDialog();
+  ExpectMessages(RunCommand("mKestrinUser/Export", std::nullopt),
+                 {box("Export process has not completed.\nThere is not enough memory.")});
+
+  testhost::ThrowAtNextEditorRun("no window class");
+  ExpectMessages(RunCommand("mKestrinUser/Add", std::nullopt),
+                 {box("The Kestrin user window has failed.\nAn unexpected error occurred. "
+                      "(no window class)")});
+  // The editor counts as closed again.
+  ExpectMessages(RunCommand("mKestrinUser/Edit", std::nullopt), {});
+  EXPECT_EQ(testhost::EditorRuns().size(), 1u);
 }
 
 TEST_F(CsvExchangeTest, ExportWritesTheHeaderAndEveryKestrinUserOnly) {
@@ -394,6 +561,20 @@ TEST_F(CsvExchangeTest, AFailedExportLeavesTheOldFileAsItWas) {
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"busy", "out.csv"}));
 }
 
+TEST_F(CsvExchangeTest, ExportReplacesAFileInAFolderTooLongForTheSystemsTemporaryNames) {
+  AddUser({"John", "Smith", "Johnny", 2});
+  testhost::TempFolder deep(249);
+  ASSERT_EQ(deep.Path().size(), 249u);
+  const std::string target = deep.File("u.csv");
+  testhost::WriteFileBytes(target, "old\r\n");
+  testhost::WriteFileBytes(deep.File("~0000"), "another program's\r\n");
+  ExpectMessages(RunCommand("mKestrinUser/Export", target),
+                 {Completed("Export process has completed.")});
+  EXPECT_EQ(testhost::ReadFileBytes(target), kHeader + "John;Smith;Johnny;2;;;\r\n");
+  EXPECT_EQ(testhost::ReadFileBytes(deep.File("~0000")), "another program's\r\n");
+  EXPECT_EQ(deep.Entries(), (std::vector<std::string>{"u.csv", "~0000"}));
+}
+
 TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
   const Record users[] = {
       {"John", "Smith", "Johnny", 2, "j@x.org", "0171 555", "http://x.org"},
@@ -419,28 +600,32 @@ TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
 
 TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {
   const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
-  const ShownMessage notCompleted = Completed("Import process has not completed.");
+  const auto stopped = [](const std::string& where) {
+    return Completed(("Import process has not completed.\n" + where).c_str());
+  };
   // An address book's comma file: a display name stands in for missing names.
   ExpectMessages(Import("First Name,Last Name,Display Name,Nickname,Primary Email,Mobile Number\r\n"
                         "Ann,Lee,Ann L.,,ann@x.org,0171 1\r\n"
                         ",,\"Kim Park, Dr.\",Kimmy,,\r\n"
                         ",,,,nobody@x.org,\r\n"
                         "Never,Read,,,,\r\n"),
-                 {invalidName, notCompleted});
+                 {invalidName, stopped("Line 4 has no name.")});
   ASSERT_EQ(host.ContactCount(), 2u);
   std::vector<ContactHandle> read = NewestInFileOrder(2);
   EXPECT_EQ(ReadUser(read[0]), Record("Ann", "Lee", "Ann Lee", 0, "ann@x.org", "0171 1"));
   EXPECT_EQ(ReadUser(read[1]), Record("Kim", "Park, Dr.", "Kimmy"));
   EXPECT_EQ(host.Text(read[1], "CList", "MyHandle"), "Kim Park, Dr.");
 
-  // A vCard file, whatever its name; a card without any name stops the import.
+  // A vCard file, whatever its name; a card without any name stops the import
+  // at the line of its BEGIN, folded lines counted.
   Restart();
-  ExpectMessages(Import("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
+  ExpectMessages(Import("\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
+                        "NOTE:folded\r\n over\r\n lines\r\n"
                         "TEL;TYPE=HOME:1\r\nTEL;TYPE=CELL:2\r\nCATEGORIES:Family\r\nEND:VCARD\r\n"
                         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bo Ek\r\nEND:VCARD\r\n"
                         "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:x@y\r\nEND:VCARD\r\n"
                         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Never Read\r\nEND:VCARD\r\n"),
-                 {invalidName, notCompleted});
+                 {invalidName, stopped("Line 17 has no name.")});
   ASSERT_EQ(host.ContactCount(), 2u);
   read = NewestInFileOrder(2);
   EXPECT_EQ(ReadUser(read[0]), Record("Ann", "Lee", "Ann Lee", 1, "", "2"));

@@ -234,7 +234,7 @@ TEST(CsvLineReader, SplitsLinesWhereverTheChunksEnd) {
       {"\r\n", {""}},
       {"\n\n", {"", ""}},
       {"a\rb\r\n", {"ab"}},
-      {"a\r\rb", {"ab"}},
+      {"a\r\rb\n", {"ab"}},
       {"a\r", {"a"}},
       {"\r", {""}},
       {"a\r\r\n", {"a"}},
@@ -253,6 +253,33 @@ TEST(CsvLineReader, SplitsLinesWhereverTheChunksEnd) {
       }
     }
   }
+}
+
+TEST(CsvLineReader, FileOfLoneCrsEndsItsLinesWithThem) {
+  for (std::size_t chunk : {1u, 2u, 4096u}) {
+    EXPECT_EQ(ReadLines("a\rb\r\rc;d\r", 1000, chunk),
+              (std::vector<std::string>{"a", "b", "", "c;d"}));
+    EXPECT_EQ(ReadLines("a\r\nb\rc", 1000, chunk), (std::vector<std::string>{"a", "bc"}));
+  }
+  // Only the first 64 KiB decide.
+  const std::string lines(LineReader::kLineEndProbe - 2, '\r');
+  EXPECT_EQ(ReadLines("a" + lines + "b\nc", 1000, 4096).size(), lines.size() + 2);
+  EXPECT_EQ(ReadLines("a" + lines + "\nb", 1000, 4096), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(CsvLineReader, StopsAtALineLongerThanTheLimit) {
+  const std::string longest(LineReader::kMaxLineLength, 'x');
+  EXPECT_EQ(ReadLines(longest + "\r\n" + longest, 70000, 4096),
+            (std::vector<std::string>{longest, longest}));
+
+  const std::string bytes = "a\n" + longest + "x\nb\n";
+  MemorySource source(bytes);
+  LineReader reader(source);
+  std::string_view line;
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_FALSE(reader.Next(line));
+  EXPECT_TRUE(reader.TooLong());
+  EXPECT_FALSE(reader.Failed());
 }
 
 TEST(CsvLineReader, KeepsLongLinesWhole) {

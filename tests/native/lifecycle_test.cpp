@@ -1,5 +1,6 @@
 // The entry points, the start-up and shutdown of the plug-in, its menus and
 // the Add and Edit commands.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,18 @@ TEST_F(LifecycleTest, UnloadBeforeModulesLoadedRemovesOnlyThePreBuildHook) {
   EXPECT_EQ(host.PluginServices(), kProtocolServices);
   host.FireEvent("CList/PreBuildContactMenu", host.AddKestrinContact(), 0);
   EXPECT_TRUE(host.MenuModifications().empty());
+}
+
+TEST_F(LifecycleTest, UnloadSendsEveryAcknowledgementAndLeavesNoWorkerRunning) {
+  LoadPlugin();
+  host.SetAckDelay(std::chrono::milliseconds(20));
+  host.ClearAcks();
+  CCSDATA ccs{host.AddKestrinContact(), "/SendMsg", 0, 0};
+  for (int i = 0; i < 5; ++i)
+    host.CallService("mKestrinUser/SendMsg", 0, reinterpret_cast<LParam>(&ccs));
+  EXPECT_EQ(Unload(), 0);
+  EXPECT_EQ(testhost::WorkersRunning(), 0u);
+  EXPECT_EQ(host.Acks().size(), 5u);
 }
 
 TEST_F(LifecycleTest, PreBuildBeforeModulesLoadedTouchesNoMenuItem) {

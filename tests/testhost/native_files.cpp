@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 
 #include "shell/files.h"
@@ -32,6 +33,8 @@ struct FilesState {
   std::deque<std::optional<shell::FileChoice>> answers;
   std::vector<shell::FileDialogRequest> requests;
   std::multimap<FileOperation, Failure> failures;
+  std::function<void()> dialogHook;
+  bool dialogThrows = false;
 };
 
 FilesState& State() {
@@ -76,6 +79,11 @@ class PosixReadableFile : public shell::ReadableFile {
     return true;
   }
   bool Close(std::string& reason) override { return CloseFd(fd_, reason); }
+  uint64_t Size() const override {
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || status.st_size < 0) return 0;
+    return static_cast<uint64_t>(status.st_size);
+  }
 
   static bool CloseFd(int& fd, std::string& reason) {
     const int closing = fd;
@@ -143,6 +151,11 @@ std::vector<shell::FileDialogRequest> FileDialogRequests() {
   return State().requests;
 }
 
+void ThrowAtNextFileDialog() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().dialogThrows = true;
+}
+
 void FailFileOperation(FileOperation operation, std::size_t nth, const std::string& reason) {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().failures.insert({operation, Failure{std::max<std::size_t>(nth, 1), reason}});
@@ -153,12 +166,21 @@ void ResetNativeFiles() {
   State().answers.clear();
   State().requests.clear();
   State().failures.clear();
+  State().dialogHook = nullptr;
+  State().dialogThrows = false;
 }
 
-TempFolder::TempFolder() {
+void SetFileDialogHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().dialogHook = std::move(hook);
+}
+
+TempFolder::TempFolder(std::size_t pathLength) {
   const char* base = std::getenv("TMPDIR");
   std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kestrin-test-XXXXXX";
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kestrin-test-";
+  if (pattern.size() + 6 < pathLength) pattern.append(pathLength - pattern.size() - 6, 'd');
+  pattern += "XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp: " + ErrnoReason());
   path_ = pattern;
 }
@@ -214,8 +236,18 @@ namespace shell {
 
 std::optional<FileChoice> AskFileName(const FileDialogRequest& request) {
   auto& state = testhost::State();
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.requests.push_back(request);
+    hook = state.dialogHook;
+  }
+  if (hook) hook();
   std::lock_guard<std::mutex> lock(state.mutex);
-  state.requests.push_back(request);
+  if (state.dialogThrows) {
+    state.dialogThrows = false;
+    throw std::bad_alloc();
+  }
   if (state.answers.empty()) return std::nullopt;
   std::optional<FileChoice> answer = std::move(state.answers.front());
   state.answers.pop_front();
@@ -235,6 +267,11 @@ std::unique_ptr<ReadableFile> OpenForReading(const std::string& path, std::strin
 std::unique_ptr<WritableFile> CreateBeside(const std::string& target, std::string& created,
                                            std::string& reason) {
   if (testhost::InjectedFailure(testhost::FileOperation::Create, reason)) return nullptr;
+  // As the system's temporary names: none in a folder too long for them.
+  if (testhost::FolderOf(target).size() > kSystemNamesFolderLimit) {
+    reason = std::strerror(ENAMETOOLONG);
+    return nullptr;
+  }
   std::string name = testhost::FolderOf(target) + "/kesXXXXXX.tmp";
   const int fd = ::mkstemps(name.data(), 4);
   if (fd < 0) {
@@ -242,6 +279,19 @@ std::unique_ptr<WritableFile> CreateBeside(const std::string& target, std::strin
     return nullptr;
   }
   created = name;
+  return std::make_unique<testhost::PosixWritableFile>(fd);
+}
+
+std::unique_ptr<WritableFile> CreateNew(const std::string& path, bool& exists,
+                                        std::string& reason) {
+  exists = false;
+  if (testhost::InjectedFailure(testhost::FileOperation::Create, reason)) return nullptr;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    exists = errno == EEXIST;
+    reason = testhost::ErrnoReason();
+    return nullptr;
+  }
   return std::make_unique<testhost::PosixWritableFile>(fd);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@ namespace testhost {
 // with no answer queued is cancelled.
 void QueueFileDialogAnswer(std::optional<std::string> answer, std::size_t filter = 0);
 std::vector<shell::FileDialogRequest> FileDialogRequests();
+// Runs inside every file dialog, as the host's windows do while a real
+// dialog is open.
+void SetFileDialogHook(std::function<void()> hook);
+// Makes the next file dialog throw std::bad_alloc, as when memory runs out.
+void ThrowAtNextFileDialog();
 
 enum class FileOperation { Open, Read, Create, Write, Close, Replace };
 // Makes the `nth` call of `operation` from now on (1 = the next one) fail with `reason`.
@@ -27,10 +33,10 @@ void FailFileOperation(FileOperation operation, std::size_t nth = 1,
 void ResetNativeFiles();
 
 // A new folder under the system's temporary folder, removed with its
-// content when the object goes.
+// content when the object goes; its path is at least `pathLength` long.
 class TempFolder {
  public:
-  TempFolder();
+  explicit TempFolder(std::size_t pathLength = 0);
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

@@ -1,12 +1,17 @@
 #include "testhost/native_shell.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
 #include "editor/editor_window.h"
 #include "host/globals.h"
+#include "shell/progress.h"
 #include "shell/shell.h"
 
 namespace testhost {
@@ -14,17 +19,55 @@ namespace {
 
 struct ShellState {
   std::mutex mutex;
-  std::vector<std::thread> workers;
+  std::condition_variable workerEnded;
+  std::vector<std::thread> workers;  // let go of by their owners, not joined yet
   std::size_t started = 0;
+  std::size_t running = 0;
   bool failWorkers = false;
   std::vector<ShownMessage> messages;
   std::vector<EditorRun> editorRuns;
+  std::vector<ProgressRun> progressRuns;
+  HostHandle commandWindow = 0;
+  std::size_t cancelAt = 0;
+  std::string editorThrow;  // what the next editor run throws, when not empty
 };
 
 ShellState& State() {
   static ShellState* state = new ShellState;  // lives as long as the process
   return *state;
 }
+
+// A std::thread that can be waited for with a time limit.
+class NativeWorker : public shell::WorkerThread {
+ public:
+  explicit NativeWorker(std::function<void()> job)
+      : thread_([ended = ended_, job = std::move(job)] {
+          job();
+          std::lock_guard<std::mutex> lock(State().mutex);
+          *ended = true;
+          --State().running;
+          State().workerEnded.notify_all();
+        }) {}
+  ~NativeWorker() override {
+    if (!thread_.joinable()) return;
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().workers.push_back(std::move(thread_));
+  }
+
+  bool Join(std::chrono::milliseconds timeout) override {
+    {
+      std::unique_lock<std::mutex> lock(State().mutex);
+      if (!State().workerEnded.wait_for(lock, timeout, [this] { return *ended_; })) return false;
+    }
+    if (thread_.joinable()) thread_.join();
+    return true;
+  }
+
+ private:
+  // Guarded by the state's mutex; shared, since the thread may outlive this object.
+  std::shared_ptr<bool> ended_ = std::make_shared<bool>(false);
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -40,6 +83,11 @@ void JoinWorkers() {
 std::size_t WorkersStarted() {
   std::lock_guard<std::mutex> lock(State().mutex);
   return State().started;
+}
+
+std::size_t WorkersRunning() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().running;
 }
 
 void SetFailWorkers(bool fail) {
@@ -69,6 +117,29 @@ std::vector<EditorRun> EditorRuns() {
 void ClearEditorRuns() {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().editorRuns.clear();
+  State().progressRuns.clear();
+  State().commandWindow = 0;
+  State().cancelAt = 0;
+}
+
+std::vector<ProgressRun> ProgressRuns() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().progressRuns;
+}
+
+void SetCommandWindow(HostHandle window) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().commandWindow = window;
+}
+
+void SetProgressCancelAt(std::size_t shows) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().cancelAt = shows;
+}
+
+void ThrowAtNextEditorRun(const std::string& what) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().editorThrow = what;
 }
 
 void ResetNativeShell() {
@@ -78,19 +149,25 @@ void ResetNativeShell() {
   State().failWorkers = false;
   State().messages.clear();
   State().editorRuns.clear();
+  State().progressRuns.clear();
+  State().commandWindow = 0;
+  State().cancelAt = 0;
+  State().editorThrow.clear();
 }
 
 }  // namespace testhost
 
 namespace shell {
 
-bool StartWorker(std::function<void()> job) {
+std::unique_ptr<WorkerThread> StartWorker(std::function<void()> job) {
   auto& state = testhost::State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.failWorkers) return false;
-  state.workers.emplace_back(std::move(job));
-  ++state.started;
-  return true;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.failWorkers) return nullptr;
+    ++state.started;
+    ++state.running;
+  }
+  return std::make_unique<testhost::NativeWorker>(std::move(job));
 }
 
 HostHandle LoadPluginIcon(const char* name) { return testhost::FakeIconHandle(name); }
@@ -100,12 +177,58 @@ void ShowMessage(const std::string& text, const std::string& caption, unsigned f
   testhost::State().messages.push_back({text, caption, flags});
 }
 
+HostHandle CommandWindow() {
+  std::lock_guard<std::mutex> lock(testhost::State().mutex);
+  return testhost::State().commandWindow;
+}
+
+namespace {
+
+// Records into its entry of ProgressRuns.
+class RecordedProgressWindow final : public ProgressWindow {
+ public:
+  explicit RecordedProgressWindow(std::size_t index) : index_(index) {}
+  ~RecordedProgressWindow() override {
+    std::lock_guard<std::mutex> lock(testhost::State().mutex);
+    testhost::State().progressRuns[index_].open = false;
+  }
+  void Show(const std::string& status, int permille) override {
+    auto& state = testhost::State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    testhost::ProgressRun& run = state.progressRuns[index_];
+    run.status = status;
+    run.permille = permille;
+    if (++run.shows == state.cancelAt) cancelled_ = true;
+  }
+  bool CancelPressed() const override { return cancelled_; }
+
+ private:
+  std::size_t index_;
+  bool cancelled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressWindow> OpenProgressWindow(HostHandle owner, const ProgressTexts& texts) {
+  auto& state = testhost::State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  testhost::ProgressRun run;
+  run.owner = owner;
+  run.title = texts.title;
+  run.cancel = texts.cancel;
+  state.progressRuns.push_back(run);
+  return std::make_unique<RecordedProgressWindow>(state.progressRuns.size() - 1);
+}
+
 }  // namespace shell
 
 // Natively there is no window: the editor's run is recorded and ends at once.
 void RunEditorWindow() {
   {
     std::lock_guard<std::mutex> lock(testhost::State().mutex);
+    std::string what;
+    what.swap(testhost::State().editorThrow);
+    if (!what.empty()) throw std::runtime_error(what);
     testhost::State().editorRuns.push_back({EditedContact, EditorCaption});
   }
   EditorOpen = false;

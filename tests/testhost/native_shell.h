@@ -17,9 +17,11 @@ struct ShownMessage {
   unsigned flags = 0;
 };
 
-// Waits for every worker started so far and joins it.
+// Joins every worker whose owner let go of it without joining it.
 void JoinWorkers();
 std::size_t WorkersStarted();
+// Workers whose job has not returned yet.
+std::size_t WorkersRunning();
 // Makes StartWorker fail while set.
 void SetFailWorkers(bool fail);
 
@@ -36,6 +38,24 @@ struct EditorRun {
 };
 std::vector<EditorRun> EditorRuns();
 void ClearEditorRuns();
+// Makes the next RunEditorWindow throw std::runtime_error(`what`) instead.
+void ThrowAtNextEditorRun(const std::string& what);
+
+// The progress windows opened so far, and what each showed last.
+struct ProgressRun {
+  HostHandle owner = 0;
+  std::string title;
+  std::string cancel;
+  std::size_t shows = 0;
+  std::string status;
+  int permille = -1;
+  bool open = true;  // not yet destroyed
+};
+std::vector<ProgressRun> ProgressRuns();
+// What CommandWindow answers (0 at the start).
+void SetCommandWindow(HostHandle window);
+// Cancel is pressed during the window's `shows`-th Show; 0: never.
+void SetProgressCancelAt(std::size_t shows);
 
 // Resets every record above.
 void ResetNativeShell();

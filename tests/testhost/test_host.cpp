@@ -36,6 +36,8 @@ constexpr HostHandle kFirstMenuItem = 0x00C10000;
 
 std::string CopyText(const char* text) { return text != nullptr ? text : std::string(); }
 
+constexpr std::size_t kHostTextLimit = 65534;
+
 }  // namespace
 
 struct TestHost::State {
@@ -51,6 +53,8 @@ struct TestHost::State {
   Contact moduleLevel;  // contact 0
   ContactHandle nextContact = kFirstContact;
   bool failContactAdd = false;
+  std::function<void()> onContactAdd;
+  std::chrono::milliseconds ackDelay{0};
 
   std::map<std::string, ServiceHandler> hostServices;
   std::map<std::string, ServiceHandler> pluginServices;
@@ -278,6 +282,8 @@ intptr_t MIRANDA_CDECL DbWriteSetting(WParam contact, LParam lParam) {
   }
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
   S().writes.push_back({contact, key.first, key.second, value});
+  // As the real database: a longer text is refused, and nothing is stored.
+  if (value.text.size() > kHostTextLimit) return 1;
   owner->deleted.erase(key);
   owner->settings[key] = value;
   return 0;
@@ -314,8 +320,14 @@ intptr_t MIRANDA_CDECL DbFindNext(WParam contact, LParam) {
 }
 
 intptr_t MIRANDA_CDECL DbAdd(WParam, LParam) {
-  std::lock_guard<std::recursive_mutex> lock(S().mutex);
-  if (S().failContactAdd) return 0;
+  std::function<void()> action;
+  {
+    std::lock_guard<std::recursive_mutex> lock(S().mutex);
+    if (S().failContactAdd) return 0;
+    action = S().onContactAdd;
+  }
+  // Outside the lock: the action may call back into the plug-in.
+  if (action) action();
   return static_cast<intptr_t>(TestHost::Instance().AddContact());
 }
 
@@ -352,6 +364,12 @@ intptr_t MIRANDA_CDECL ProtoBroadcastAck(WParam, LParam lParam) {
   record.process = ack->hProcess;
   record.lParam = ack->lParam;
   record.thread = std::this_thread::get_id();
+  std::chrono::milliseconds delay;
+  {
+    std::lock_guard<std::recursive_mutex> lock(S().mutex);
+    delay = S().ackDelay;
+  }
+  std::this_thread::sleep_for(delay);
   {
     std::lock_guard<std::recursive_mutex> lock(S().mutex);
     S().acks.push_back(record);
@@ -475,6 +493,8 @@ void TestHost::Reset() {
   s.moduleLevel = Contact{};
   s.nextContact = kFirstContact;
   s.failContactAdd = false;
+  s.onContactAdd = nullptr;
+  s.ackDelay = std::chrono::milliseconds(0);
   s.pluginServices.clear();
   s.pluginServiceOrder.clear();
   s.hooks.clear();
@@ -671,6 +691,11 @@ void TestHost::SetFailContactAdd(bool fail) {
   state_->failContactAdd = fail;
 }
 
+void TestHost::OnContactAdd(std::function<void()> action) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->onContactAdd = std::move(action);
+}
+
 void TestHost::DropHostService(const std::string& name) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->hostServices.erase(name);
@@ -735,6 +760,11 @@ std::size_t TestHost::CallCount(const std::string& service) const {
   return found == state_->callCounts.end() ? 0 : found->second;
 }
 
+std::map<std::string, std::size_t> TestHost::CallCounts() const {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  return {state_->callCounts.begin(), state_->callCounts.end()};
+}
+
 std::vector<Protocol> TestHost::Protocols() const {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   return state_->protocols;
@@ -754,6 +784,11 @@ bool TestHost::WaitForAcks(std::size_t count, std::chrono::milliseconds timeout)
 void TestHost::ClearAcks() {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->acks.clear();
+}
+
+void TestHost::SetAckDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->ackDelay = delay;
 }
 
 std::vector<MenuItem> TestHost::MenuItems() const {

@@ -145,6 +145,8 @@ class TestHost {
   void ClearWrites();
   // Makes "DB/Contact/Add" answer 0 while set.
   void SetFailContactAdd(bool fail);
+  // Runs `action` inside every "DB/Contact/Add", as another plug-in's hook may.
+  void OnContactAdd(std::function<void()> action);
   // Removes one of the host's own services, as an older host lacks it.
   void DropHostService(const std::string& name);
   // Protocols the host knows besides those registered with "Proto/RegisterModule".
@@ -159,6 +161,8 @@ class TestHost {
   std::size_t HookCount(const std::string& event) const;
   // Counts of the plug-in's calls to named services, for tests of call patterns.
   std::size_t CallCount(const std::string& service) const;
+  // Every service called so far (the plug-in's and the host's), with its count.
+  std::map<std::string, std::size_t> CallCounts() const;
 
   // --- Records ------------------------------------------------------------
   std::vector<Protocol> Protocols() const;
@@ -166,6 +170,9 @@ class TestHost {
   // Waits until at least `count` acknowledgements are recorded.
   bool WaitForAcks(std::size_t count, std::chrono::milliseconds timeout) const;
   void ClearAcks();
+  // Makes every "Proto/BroadcastAck" take this long before it is recorded, as
+  // in a host that hands each acknowledgement to its busy main thread.
+  void SetAckDelay(std::chrono::milliseconds delay);
   std::vector<MenuItem> MenuItems() const;
   std::vector<MenuModification> MenuModifications() const;
   void AddTranslation(const std::string& from, const std::string& to);

@@ -73,6 +73,28 @@ void Dismiss(HWND box, WPARAM command = IDOK) {
   WaitFor([box] { return !IsWindow(box) || !IsWindowVisible(box); }, kStepTimeout);
 }
 
+// Reads the progress window, checks that its owner is disabled and still
+// painted, and presses Cancel when asked to.
+ProgressView InspectProgress(HWND window, bool cancel) {
+  ProgressView view;
+  view.seen = true;
+  view.title = WindowText(window);
+  view.status = TextOf(GetDlgItem(window, 100));
+  const HWND button = GetDlgItem(window, IDCANCEL);
+  view.cancel = TextOf(button);
+  view.owner = GetWindow(window, GW_OWNER);
+  if (view.owner != nullptr) {
+    view.ownerEnabled = IsWindowEnabled(view.owner) != FALSE;
+    InvalidateRect(view.owner, nullptr, FALSE);
+    view.ownerRepainted =
+        WaitFor([&] { return !IsWindow(window) || !GetUpdateRect(view.owner, nullptr, FALSE); },
+                kStepTimeout) &&
+        IsWindow(window);
+  }
+  if (cancel) PostMessageA(button, BM_CLICK, 0, 0);
+  return view;
+}
+
 }  // namespace
 
 CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
@@ -114,12 +136,19 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
     } else if (!done) {
       ADD_FAILURE() << "no dialog titled " << title;
     }
-    // Every message box until the command returns.
+    // The progress window, once, and every message box until the command returns.
     while (!done) {
       HWND box = nullptr;
-      const bool moved =
-          WaitFor([&] { return done || (box = OtherDialog(dialog)) != nullptr; }, kStepTimeout);
-      if (box != nullptr) {
+      HWND progress = nullptr;
+      const bool moved = WaitFor(
+          [&] {
+            if (!run.progress.seen) progress = FindTopWindow(kProgressClass, nullptr);
+            return done || progress != nullptr || (box = OtherDialog(dialog)) != nullptr;
+          },
+          kStepTimeout);
+      if (progress != nullptr) {
+        run.progress = InspectProgress(progress, answer.cancelProgress);
+      } else if (box != nullptr) {
         run.boxes.push_back(ReadBox(box));
         Dismiss(box);
       } else if (!moved) {
@@ -135,12 +164,13 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
   return run;
 }
 
-WinTempFolder::WinTempFolder() {
+WinTempFolder::WinTempFolder(std::size_t pathLength) {
   static int counter = 0;
   char base[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, base);
   path_ = std::string(base) + "kestrin-csv-" + std::to_string(GetCurrentProcessId()) + "-" +
           std::to_string(++counter);
+  if (path_.size() < pathLength) path_.append(pathLength - path_.size(), 'd');
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 

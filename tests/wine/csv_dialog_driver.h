@@ -27,11 +27,25 @@ struct MessageBoxView {
   bool iconShown = false;
 };
 
+// The plug-in's progress window as the driver saw it first.
+struct ProgressView {
+  bool seen = false;
+  std::string title;
+  std::string status;
+  std::string cancel;  // the button's caption
+  HWND owner = nullptr;
+  bool ownerEnabled = true;
+  bool ownerRepainted = false;  // an invalidated owner was painted while the work ran
+};
+
 struct CommandRun {
   intptr_t result = -1;
   FileDialogView dialog;
   std::vector<MessageBoxView> boxes;
+  ProgressView progress;
 };
+
+inline constexpr const char* kProgressClass = "mKestrinUserProgress";
 
 // What to do in the file dialog: choose the file-type entry `filter` (from
 // 0), enter a name and press OK, or cancel. A name the dialog refuses keeps it
@@ -41,6 +55,8 @@ struct DialogAnswer {
   std::optional<std::string> fileName;
   int refusals = 0;
   int filter = 0;
+  // Press the progress window's Cancel as soon as it shows.
+  bool cancelProgress = false;
 };
 
 // Calls `service` on this thread and drives its dialog (titled `title`) and
@@ -48,10 +64,11 @@ struct DialogAnswer {
 CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
                       const DialogAnswer& answer);
 
-// A new folder under the temporary folder, removed with its files at the end.
+// A new folder under the temporary folder, removed with its files at the
+// end; its path is at least `pathLength` long.
 class WinTempFolder {
  public:
-  WinTempFolder();
+  explicit WinTempFolder(std::size_t pathLength = 0);
   ~WinTempFolder();
   WinTempFolder(const WinTempFolder&) = delete;
   WinTempFolder& operator=(const WinTempFolder&) = delete;

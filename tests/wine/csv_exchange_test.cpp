@@ -187,10 +187,11 @@ TEST_F(CsvWineTest, HeaderInAnotherOrderWithExtraColumnsAndEmptyLines) {
 
 TEST_F(CsvWineTest, ALineThatFailsStopsTheImportAndKeepsEarlierContacts) {
   host.AddTranslation("Import process has not completed.", "Import nicht beendet.");
+  host.AddTranslation("Line %u has no name.", "Zeile %u hat keinen Namen.");
   const CommandRun run = ImportBytes(kHeader + "Anna;Lee\r\n  ;\t\r\nBob;Ray\r\n");
   ASSERT_EQ(run.boxes.size(), 2u);
   ExpectBox(run.boxes[0], "Invalid or empty full user name.", "Error", true);
-  ExpectBox(run.boxes[1], "Import nicht beendet.", kCaption, false);
+  ExpectBox(run.boxes[1], "Import nicht beendet.\nZeile 3 hat keinen Namen.", kCaption, false);
   ASSERT_EQ(host.ContactCount(), 1u);
   EXPECT_EQ(Text(host.Contacts()[0], "FirstName"), "Anna");
 }
@@ -216,6 +217,18 @@ TEST_F(CsvWineTest, AnExportThatCannotReplaceTheTargetLeavesItIntact) {
   }
   EXPECT_EQ(ReadWholeFile(target), old);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"busy.csv"});
+}
+
+TEST_F(CsvWineTest, ExportWorksInAFolderTooLongForTheSystemsTemporaryNames) {
+  host.AddKestrinUser({"Johnny", "John", "Smith", 2, "", "", ""});
+  WinTempFolder deep(249);
+  const std::string target = deep.File("u.csv");
+  WriteWholeFile(target, "old\r\n");
+  const CommandRun run = Export({target});
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0], "Export process has completed.", kCaption, false);
+  EXPECT_EQ(ReadWholeFile(target), kHeader + "John;Smith;Johnny;2;;;\r\n");
+  EXPECT_EQ(deep.Entries(), std::vector<std::string>{"u.csv"}) << "left a file behind";
 }
 
 // The same three names in each encoding a file may hold: Müller (in the code
@@ -269,6 +282,57 @@ TEST_F(CsvWineTest, ExportIsUtf8WithItsMarkOnlyWhenTheCodePageCannotHoldAName) {
                                        kMueller + ";1;;;\r\n");
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"names.csv"});
   EXPECT_EQ(host.LiveVariantTexts(), 0u);
+}
+
+// The generated file takes the import seconds: the window shows after half a
+// second, and Cancel ends the work after the record in hand.
+TEST_F(CsvWineTest, LongImportShowsProgressOverItsOwnerAndCancelKeepsWhatCameIn) {
+  std::string bytes = kHeader;
+  constexpr int kLines = 100000;
+  for (int i = 0; i < kLines; ++i)
+    bytes += "User" + std::to_string(i) + ";Last;Nick;1;u@example.com;0171;http://x\r\n";
+  const std::string path = folder.File("many.csv");
+  WriteWholeFile(path, bytes);
+
+  // The window the command starts from owns the progress window.
+  const HWND owner = CreateWindowExA(0, "STATIC", "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                                     300, 200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  SetActiveWindow(owner);
+  ASSERT_EQ(GetActiveWindow(), owner);
+  DialogAnswer answer{path};
+  answer.cancelProgress = true;
+  const CommandRun run = Import(answer);
+
+  EXPECT_TRUE(run.progress.seen);
+  EXPECT_EQ(run.progress.title, "Importing Kestrin users");
+  EXPECT_EQ(run.progress.status.rfind("Kestrin users: ", 0), 0u) << run.progress.status;
+  EXPECT_EQ(run.progress.cancel, "Cancel");
+  EXPECT_EQ(run.progress.owner, owner);
+  EXPECT_FALSE(run.progress.ownerEnabled);
+  EXPECT_TRUE(run.progress.ownerRepainted);
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  EXPECT_FALSE(GetClassInfoExA(plugin.Module(), kProgressClass, &windowClass))
+      << "class left registered";
+  DestroyWindow(owner);
+
+  const std::size_t made = host.ContactCount();
+  EXPECT_GT(made, 0u);
+  EXPECT_LT(made, static_cast<std::size_t>(kLines));
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0],
+            "Import process was cancelled.\n\nKestrin users imported: " + std::to_string(made),
+            kCaption, false);
+  EXPECT_EQ(Text(host.Contacts().back(), "FirstName"), "User0");
+  EXPECT_EQ(Text(host.Contacts().front(), "FirstName"), "User" + std::to_string(made - 1));
+
+  // A small file is done before the window would show.
+  const CommandRun small = ImportBytes(kHeader + "Anna;Lee\r\n");
+  EXPECT_FALSE(small.progress.seen);
+  ASSERT_EQ(small.boxes.size(), 1u);
+  ExpectBox(small.boxes[0], "Import process has completed.", kCaption, false);
 }
 
 }  // namespace

@@ -92,10 +92,7 @@ TEST_F(EditorTest, BlankFullNameIsRefusedWithAMessageAndTheWindowStays) {
     EXPECT_EQ(host.ContactCount(), 0u);
     // Back from the box the full name has the focus with its text selected,
     // so that typing replaces it; Escape closes the window unsaved.
-    ASSERT_TRUE(BringToFront(editor.window));
-    ASSERT_TRUE(WaitForFocus(uiThread, editor[kFullName]));
-    keyboard::Type("Ann");
-    EXPECT_TRUE(WaitForText(editor[kFullName], "Ann"));
+    ASSERT_TRUE(TypeAfterAClosedBox(uiThread, editor.window, editor[kFullName], "Ann", "Ann"));
     keyboard::Escape();
     EXPECT_TRUE(WaitUntilGone(editor.window));
   });
@@ -166,6 +163,27 @@ TEST_F(EditorTest, NicknameOfBlanksBecomesTheTrimmedFullName) {
   EXPECT_EQ(host.Text(contact, "CList", "MyHandle"), "Jane Doe  ");
   EXPECT_EQ(host.Text(contact, "mKestrinUser", "FirstName"), "Jane");
   EXPECT_EQ(host.Text(contact, "mKestrinUser", "LastName"), "Doe");
+}
+
+// Another plug-in's hook on the contact's creation may close the window: what
+// was typed is stored all the same, and nothing reads the released controls.
+TEST_F(EditorTest, WindowClosedWhileTheHostAddsTheContactStoresWhatWasTyped) {
+  FireModulesLoaded();
+  CallWhileDriving("mKestrinUser/Add", 0, [&] {
+    const EditorView editor = WaitForEditor(uiThread, kAddCaption);
+    ASSERT_NE(editor.window, nullptr);
+    keyboard::Type("Ann Lee");
+    keyboard::Tab();
+    keyboard::Type("Annie");
+    ASSERT_TRUE(WaitForText(editor[kNick], "Annie"));
+    host.OnContactAdd([window = editor.window] { SendMessageW(window, WM_CLOSE, 0, 0); });
+    for (int i = 0; i < 6; ++i) keyboard::Tab();
+    ASSERT_TRUE(WaitForFocus(uiThread, editor[kOk]));
+    keyboard::Space();
+    EXPECT_TRUE(WaitUntilGone(editor.window));
+  });
+  ASSERT_EQ(host.ContactCount(), 1u);
+  EXPECT_EQ(host.Text(host.Contacts().front(), "mKestrinUser", "Nick"), "Annie");
 }
 
 TEST_F(EditorTest, OptionalFieldsAreStoredAsTyped) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "keyboard.h"
+
 const ControlLayout kEditorLayout[kEditorControlCount] = {
     {"Static", 8, 8, 229, 13, 0, 0x50000000, "&Full Name"},
     {"Edit", 8, 24, 229, 21, 0x200, 0x500100C0, ""},
@@ -126,6 +128,18 @@ bool BringToFront(HWND window, DWORD timeoutMs) {
   if (WaitFor(inFront, 500)) return true;
   SetForegroundWindow(window);
   return WaitFor(inFront, timeoutMs);
+}
+
+bool TypeAfterAClosedBox(DWORD thread, HWND window, HWND field, const std::string& text,
+                         const std::string& expected) {
+  const std::string before = TextOf(field);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (!BringToFront(window) || !WaitForFocus(thread, field)) return false;
+    keyboard::Type(text);
+    if (WaitForText(field, expected)) return true;
+    if (TextOf(field) != before) return false;  // the keys arrived, but not as expected
+  }
+  return false;
 }
 
 namespace {

@@ -84,6 +84,12 @@ HWND WaitForMessageBox(HWND owner, DWORD timeoutMs = 5000);
 // focus can fall to the root window as another window closes, and Wine then
 // makes the desktop the foreground window.
 bool BringToFront(HWND window, DWORD timeoutMs = 5000);
+// Types `text` into `field` of the top-level `window` until `field` holds
+// `expected`: when the X focus fell to the root window just as a message box
+// closed, the keys reach the desktop and nothing of them the field, and the
+// window is brought to front and the keys typed again.
+bool TypeAfterAClosedBox(DWORD thread, HWND window, HWND field, const std::string& text,
+                         const std::string& expected);
 
 // Runs a driver body on a helper thread. Whatever the body leaves open when
 // it ends (a failed assertion included) is closed, so that the main thread's

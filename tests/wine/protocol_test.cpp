@@ -161,6 +161,17 @@ TEST_F(ProtocolServiceTest, ConcurrentSendsFromEightThreadsAreEachNumberedAndAck
   EXPECT_EQ(acknowledged.size(), kTotal);
 }
 
+TEST_F(ProtocolServiceTest, UnloadSendsEveryAcknowledgementAndNoThreadOfTheLibraryOutlivesIt) {
+  CCSDATA ccs{host.AddKestrinContact(), "/SendMsg", 0, 0};
+  host.SetAckDelay(20ms);
+  host.ClearAcks();
+  for (int i = 0; i < 5; ++i) Call("mKestrinUser/SendMsg", 0, reinterpret_cast<LParam>(&ccs));
+  EXPECT_EQ(plugin.Stop(), 0);
+  EXPECT_EQ(host.Acks().size(), 5u);
+  plugin.Close();
+  EXPECT_EQ(GetModuleHandleA("mKestrinUser.dll"), nullptr) << "a worker still holds the library";
+}
+
 TEST_F(ProtocolServiceTest, EveryTextReadIsGivenBack) {
   // Numbers stored as text make the number reads meet host memory.
   const ContactHandle user = host.AddKestrinContact();

@@ -1,0 +1,211 @@
+// What the import costs the host and what its progress window costs:
+//   - host calls per imported record, offline and online, by service, and the
+//     order of one record's writes (native build only: it reads the test
+//     host's records);
+//   - the same file imported with the progress window forced on from the
+//     start and with it off, in turns, best of 5 each, and the ratio.
+// Natively the window is the test host's stand-in, so the ratio is the cost
+// of the observer itself (the clock read every 16 records, a status line
+// every 50 ms); the time spent inside the observer is printed too, a figure
+// that a busy machine does not blur. Built for Windows (build/cross/bin/progress_bench.exe, run
+// with scripts/wine-run.sh) it is the real window, pumping messages.
+//
+//   progress_bench [records]   (default 50000)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "bench_support.h"
+#include "csv/csv_exchange.h"
+#include "host/globals.h"
+#include "plugin/mKestrinUser.h"
+#include "testhost/test_host.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+#else
+#include "testhost/native_files.h"
+#include "testhost/native_shell.h"
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr const char* kFile = "progress_bench.csv";
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "progress_bench: %s\n", what);
+  std::exit(1);
+}
+
+void WriteUsers(std::size_t records) {
+  std::FILE* file = std::fopen(kFile, "wb");
+  if (file == nullptr) Fail("cannot write the file");
+  std::fprintf(file, "%s\r\n", kHeaderLine);
+  for (std::size_t i = 0; i < records; ++i)
+    std::fprintf(file, "First%zu;Last%zu;Nick %zu;%zu;user%zu@example.com;+49 171 %zu;%s\r\n", i, i,
+                 i, i % 6, i, i, i % 3 == 0 ? "http://example.com/" : "");
+  std::fclose(file);
+}
+
+void StartPlugin(testhost::TestHost& host) {
+  host.Reset();
+#ifndef _WIN32
+  testhost::ResetNativeShell();
+  testhost::ResetNativeFiles();
+#endif
+  Load(host.Link());
+  host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
+}
+
+#ifdef _WIN32
+// Presses OK in the closing message box, which would otherwise wait for a user.
+class BoxDismisser {
+ public:
+  BoxDismisser()
+      : thread_([this] {
+          while (!stop_) {
+            EnumWindows(Dismiss, 0);
+            Sleep(5);
+          }
+        }) {}
+  ~BoxDismisser() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  static BOOL CALLBACK Dismiss(HWND window, LPARAM) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof(name));
+    if (process == GetCurrentProcessId() && std::string(name) == "#32770")
+      PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+  }
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+#endif
+
+// The observer of the command, with the time at which the work ended (before
+// its closing message).
+class TimedProgress final : public ProgressObserver {
+ public:
+  explicit TimedProgress(std::chrono::milliseconds delay) : inner_(0, "Importing", delay) {}
+  void Advance(std::size_t done, uint64_t position, uint64_t total) override {
+    const Clock::time_point start = Clock::now();
+    inner_.Advance(done, position, total);
+    inside_ += Clock::now() - start;
+    shown_ = shown_ || inner_.Shown();
+  }
+  bool Cancelled() const override { return inner_.Cancelled(); }
+  void Finished() override {
+    end_ = Clock::now();
+    inner_.Finished();
+  }
+  double Seconds() const { return std::chrono::duration<double>(end_ - start_).count(); }
+  // Spent in the observer: the clock, and opening, updating and pumping the window.
+  double InsideSeconds() const { return std::chrono::duration<double>(inside_).count(); }
+  bool WasShown() const { return shown_; }
+
+ private:
+  ProgressShown inner_;
+  Clock::time_point start_ = Clock::now();
+  Clock::time_point end_;
+  Clock::duration inside_{};
+  bool shown_ = false;
+};
+
+struct ImportTime {
+  double seconds;
+  double insideSeconds;
+};
+
+ImportTime TimeImport(std::size_t records, std::chrono::milliseconds delay, bool wantShown) {
+  auto& host = testhost::TestHost::Instance();
+  StartPlugin(host);
+  TimedProgress progress(delay);
+  ImportFile(kFile, "Kestrin Users", progress);
+  if (host.ContactCount() != records) Fail("the import did not create every record");
+  if (progress.WasShown() != wantShown) Fail("the window was not as asked");
+  Unload();
+  return {progress.Seconds(), progress.InsideSeconds()};
+}
+
+#ifndef _WIN32
+void PrintCallsPerRecord(std::size_t records, bool online) {
+  auto& host = testhost::TestHost::Instance();
+  StartPlugin(host);
+  if (online) host.CallService("mKestrinUser/SetStatus", ID_STATUS_ONLINE, 0);
+  host.ClearWrites();
+  const auto before = host.CallCounts();
+  testhost::QueueFileDialogAnswer(std::string(kFile));
+  host.CallService("mKestrinUser/Import", 0, 0);
+  if (host.ContactCount() != records) Fail("the import did not create every record");
+  auto after = host.CallCounts();
+  std::size_t total = 0;
+  std::string detail;
+  for (auto& [service, count] : after) {
+    const auto was = before.find(service);
+    count -= was == before.end() ? 0 : was->second;
+    if (service == "mKestrinUser/Import" || count == 0) continue;
+    total += count;
+    char line[128];
+    std::snprintf(line, sizeof(line), "    %-28s %6.2f\n", service.c_str(),
+                  static_cast<double>(count) / static_cast<double>(records));
+    detail += line;
+  }
+  std::printf("%s: %.2f host calls per imported record\n%s", online ? "online" : "offline",
+              static_cast<double>(total) / static_cast<double>(records), detail.c_str());
+  if (!online) {
+    std::printf("  writes of the first record, in order:");
+    const ContactHandle first = host.Contacts().back();
+    for (const testhost::SettingWrite& write : host.Writes())
+      if (write.contact == first)
+        std::printf(" %s/%s", write.module.c_str(), write.setting.c_str());
+    std::printf("\n");
+  }
+  Unload();
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t records = bench::SizeArgument(argc, argv, 1, 50000);
+  WriteUsers(records);
+#ifdef _WIN32
+  const BoxDismisser dismisser;
+#else
+  PrintCallsPerRecord(records, false);
+  PrintCallsPerRecord(records, true);
+#endif
+  constexpr auto kNever = std::chrono::milliseconds(std::numeric_limits<int>::max());
+  ImportTime off{1e30, 0};
+  ImportTime on{1e30, 0};
+  for (int round = 0; round < 5; ++round) {
+    const ImportTime withoutWindow = TimeImport(records, kNever, false);
+    if (withoutWindow.seconds < off.seconds) off = withoutWindow;
+    const ImportTime withWindow = TimeImport(records, std::chrono::milliseconds(0), true);
+    if (withWindow.seconds < on.seconds) on = withWindow;
+  }
+  std::printf(
+      "%zu records: import with the progress window off %.3f s, on from the start %.3f s; "
+      "on/off %.4f (%+.2f %%)\n",
+      records, off.seconds, on.seconds, on.seconds / off.seconds,
+      (on.seconds / off.seconds - 1) * 100);
+  // The share of the import spent in the observer does not depend on how busy the machine is.
+  std::printf("time inside the observer: off %.1f ms (%.2f %%), on %.1f ms (%.2f %%)\n",
+              off.insideSeconds * 1e3, off.insideSeconds / off.seconds * 100,
+              on.insideSeconds * 1e3, on.insideSeconds / on.seconds * 100);
+  std::remove(kFile);
+  return 0;
+}
