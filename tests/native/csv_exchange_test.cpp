@@ -108,6 +108,11 @@ std::string Repeat(const std::string& text, std::size_t times) {
 
 ShownMessage Completed(const char* text) { return {text, "Kestrin Users", 0x0}; }
 
+// An import that stopped at a record: where and why.
+ShownMessage Stopped(const std::string& where) {
+  return Completed(("Import process has not completed.\n" + where).c_str());
+}
+
 void ExpectMessages(const std::vector<ShownMessage>& shown, const std::vector<ShownMessage>& want) {
   ASSERT_EQ(shown.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
@@ -295,16 +300,13 @@ TEST_F(CsvExchangeTest, HeaderAloneOrEmptyFileImportsNothing) {
 
 TEST_F(CsvExchangeTest, AFailingLineStopsTheImportKeepsEarlierContactsAndSaysWhere) {
   const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
-  const auto stopped = [](const std::string& where) {
-    return Completed(("Import process has not completed.\n" + where).c_str());
-  };
   // A line of blanks, a line without any name, then a header that matches nothing.
   ExpectMessages(Import(kHeader + "A;B\r\n   \r\nC;D\r\n"),
-                 {invalidName, stopped("Line 3 has no name.")});
+                 {invalidName, Stopped("Line 3 has no name.")});
   EXPECT_EQ(host.ContactCount(), 1u);
   // Skipped empty lines count.
   ExpectMessages(Import(kHeader + "E;F\r\n\r\n\n ; ;\t;5;mail\r\nG;H\r\n"),
-                 {invalidName, stopped("Line 5 has no name.")});
+                 {invalidName, Stopped("Line 5 has no name.")});
   EXPECT_EQ(host.ContactCount(), 2u);
   ExpectFileFailure(Import("John;Smith;John Smith;3\r\nAnna;Lee;Anna Lee;1\r\n"),
                     "Import process has not completed.", folder.File("in.csv"),
@@ -313,7 +315,7 @@ TEST_F(CsvExchangeTest, AFailingLineStopsTheImportKeepsEarlierContactsAndSaysWhe
 
   host.SetFailContactAdd(true);
   ExpectMessages(Import(kHeader + "I;J\r\n"),
-                 {stopped("The messenger did not create the contact of line 2.")});
+                 {Stopped("The messenger did not create the contact of line 2.")});
   EXPECT_EQ(host.ContactCount(), 2u);
 }
 
@@ -600,16 +602,13 @@ TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
 
 TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {
   const ShownMessage invalidName{"Invalid or empty full user name.", "Error", 0x10};
-  const auto stopped = [](const std::string& where) {
-    return Completed(("Import process has not completed.\n" + where).c_str());
-  };
   // An address book's comma file: a display name stands in for missing names.
   ExpectMessages(Import("First Name,Last Name,Display Name,Nickname,Primary Email,Mobile Number\r\n"
                         "Ann,Lee,Ann L.,,ann@x.org,0171 1\r\n"
                         ",,\"Kim Park, Dr.\",Kimmy,,\r\n"
                         ",,,,nobody@x.org,\r\n"
                         "Never,Read,,,,\r\n"),
-                 {invalidName, stopped("Line 4 has no name.")});
+                 {invalidName, Stopped("Line 4 has no name.")});
   ASSERT_EQ(host.ContactCount(), 2u);
   std::vector<ContactHandle> read = NewestInFileOrder(2);
   EXPECT_EQ(ReadUser(read[0]), Record("Ann", "Lee", "Ann Lee", 0, "ann@x.org", "0171 1"));
@@ -625,7 +624,7 @@ TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {
                         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bo Ek\r\nEND:VCARD\r\n"
                         "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:x@y\r\nEND:VCARD\r\n"
                         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Never Read\r\nEND:VCARD\r\n"),
-                 {invalidName, stopped("Line 17 has no name.")});
+                 {invalidName, Stopped("Line 17 has no name.")});
   ASSERT_EQ(host.ContactCount(), 2u);
   read = NewestInFileOrder(2);
   EXPECT_EQ(ReadUser(read[0]), Record("Ann", "Lee", "Ann Lee", 1, "", "2"));
