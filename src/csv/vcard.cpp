@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "csv/ascii_text.h"
+#include "host/unicode_text.h"
 #include "records/KestrinUserU.h"
 
 namespace {
@@ -113,50 +114,6 @@ std::string DecodeQuotedPrintable(std::string_view text) {
     }
   }
   return bytes;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 1;
-    uint32_t code = lead;
-    if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      code = lead & 0x07u;
-    } else if (lead >= 0xE0) {
-      length = lead <= 0xEF ? 3 : 0;
-      code = lead & 0x0Fu;
-    } else if (lead >= 0xC2) {
-      length = 2;
-      code = lead & 0x1Fu;
-    } else if (lead >= 0x80) {
-      length = 0;
-    }
-    if (length == 0 || at + length > text.size()) return false;
-    for (std::size_t next = 1; next < length; ++next) {
-      const auto byte = static_cast<unsigned char>(text[at + next]);
-      if ((byte & 0xC0u) != 0x80u) return false;
-      code = (code << 6) | (byte & 0x3Fu);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    at += length;
-  }
-  return true;
-}
-
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 // Windows-1252's characters for the bytes 0x80 to 0x9F; the rest are Latin-1.
