@@ -4,12 +4,14 @@
 #include <cstring>
 
 #if defined(__i386__) || defined(__x86_64__)
-#include <emmintrin.h>
-// The 32-bit build assumes no SSE2 anywhere else; the scans ask for it by name.
-#define KESTRIN_BLOCK_SCAN __attribute__((target("sse2")))
-#define KESTRIN_HAVE_SSE2 1
+#include <immintrin.h>
+#define KESTRIN_X86 1
+#ifdef __i386__
+// The host may call with a stack aligned to 4 bytes only.
+#define KESTRIN_VECTOR_ENTRY __attribute__((force_align_arg_pointer, flatten))
 #else
-#define KESTRIN_BLOCK_SCAN
+#define KESTRIN_VECTOR_ENTRY __attribute__((flatten))
+#endif
 #endif
 
 namespace {
@@ -18,144 +20,308 @@ constexpr char kEndOfFile = 26;  // Ctrl-Z
 
 bool IsLineControl(char c) { return c == '\n' || c == '\r' || c == kEndOfFile; }
 
-constexpr std::size_t kBlock = 16;   // bytes compared in one step
-constexpr std::size_t kWindow = 64;  // bytes whose hits one word holds
+// The scans look at 64 bytes at a time and give one bit per byte: bit i for
+// byte i. Every instruction set gives the same bits.
+constexpr std::size_t kWindow = 64;
 
-// Bit i tells whether `bytes[i]` is one of the set, for the sixteen bytes there.
-template <char... kBytes>
-KESTRIN_BLOCK_SCAN inline uint32_t BlockHits(const char* bytes) {
-#ifdef KESTRIN_HAVE_SSE2
-  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  __m128i hits = _mm_setzero_si128();
-  ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(kBytes)))), ...);
-  return static_cast<uint32_t>(_mm_movemask_epi8(hits));
-#else
-  uint32_t hits = 0;
-  for (std::size_t i = 0; i < kBlock; ++i)
-    if (((bytes[i] == kBytes) || ...)) hits |= uint32_t{1} << i;
-  return hits;
-#endif
+// What the splitter looks for.
+struct FieldMarks {
+  uint64_t semicolons;
+  uint64_t quotes;
+};
+
+uint64_t ShiftedDown(uint64_t bits, std::size_t count) { return bits >> count; }
+FieldMarks ShiftedDown(FieldMarks marks, std::size_t count) {
+  return {marks.semicolons >> count, marks.quotes >> count};
 }
 
-// Bit i tells whether byte `base + i` of the text is one of the set; nothing
-// beyond the text's end is read.
-template <char... kBytes>
-KESTRIN_BLOCK_SCAN inline uint64_t WindowHits(std::string_view text, std::size_t base) {
-  const char* const data = text.data();
-  const std::size_t size = text.size();
-  if (size >= kWindow) {
-    // A whole window, or the text's last 64 bytes shifted to start at `base`:
-    // no bounds to test.
-    const std::size_t start = std::min(base, size - kWindow);
-    const char* const bytes = data + start;
-    return (uint64_t{BlockHits<kBytes...>(bytes)} |
-            uint64_t{BlockHits<kBytes...>(bytes + 16)} << 16 |
-            uint64_t{BlockHits<kBytes...>(bytes + 32)} << 32 |
-            uint64_t{BlockHits<kBytes...>(bytes + 48)} << 48) >>
-           (base - start);
+// Any processor.
+struct PlainScan {
+  static uint64_t LineControls(const char* bytes) {
+    uint64_t bits = 0;
+    for (std::size_t i = 0; i < kWindow; ++i) bits |= uint64_t{IsLineControl(bytes[i])} << i;
+    return bits;
   }
-  uint64_t hits = 0;
-  for (std::size_t block = 0; block < kWindow; block += kBlock) {
-    const std::size_t at = base + block;
-    if (at >= size) break;
-    uint32_t blockHits;
-    if (size - at >= kBlock) {
-      blockHits = BlockHits<kBytes...>(data + at);
-    } else if (size >= kBlock) {
-      // The last sixteen bytes of the text, shifted to start at `at`.
-      blockHits = BlockHits<kBytes...>(data + size - kBlock) >> (kBlock - (size - at));
-    } else {
-      static_assert(((kBytes != 0) && ...), "the padding must match nothing");
-      char padded[kBlock] = {};
-      std::memcpy(padded, data + at, size - at);
-      blockHits = BlockHits<kBytes...>(padded);
+  static FieldMarks Fields(const char* bytes) {
+    FieldMarks marks{0, 0};
+    for (std::size_t i = 0; i < kWindow; ++i) {
+      marks.semicolons |= uint64_t{bytes[i] == ';'} << i;
+      marks.quotes |= uint64_t{bytes[i] == '"'} << i;
     }
-    hits |= uint64_t{blockHits} << block;
+    return marks;
   }
-  return hits;
+};
+
+#ifdef KESTRIN_X86
+// Sixteen bytes a step: every x86-64 processor, and most 32-bit ones since 2001.
+struct Sse2Scan {
+  __attribute__((target("sse2"))) static __m128i Load(const char* bytes) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  }
+  __attribute__((target("sse2"))) static __m128i Equal(__m128i block, char c) {
+    return _mm_cmpeq_epi8(block, _mm_set1_epi8(c));
+  }
+  __attribute__((target("sse2"))) static uint64_t Bits(__m128i hits, std::size_t at) {
+    return uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(hits))} << at;
+  }
+  __attribute__((target("sse2"))) static uint64_t LineControls(const char* bytes) {
+    uint64_t bits = 0;
+    for (std::size_t at = 0; at < kWindow; at += 16) {
+      const __m128i block = Load(bytes + at);
+      bits |= Bits(_mm_or_si128(_mm_or_si128(Equal(block, '\n'), Equal(block, '\r')),
+                                Equal(block, kEndOfFile)),
+                   at);
+    }
+    return bits;
+  }
+  __attribute__((target("sse2"))) static FieldMarks Fields(const char* bytes) {
+    FieldMarks marks{0, 0};
+    for (std::size_t at = 0; at < kWindow; at += 16) {
+      const __m128i block = Load(bytes + at);
+      marks.semicolons |= Bits(Equal(block, ';'), at);
+      marks.quotes |= Bits(Equal(block, '"'), at);
+    }
+    return marks;
+  }
+};
+
+// Thirty-two bytes a step, where the processor and the system have it.
+struct Avx2Scan {
+  __attribute__((target("avx2,bmi,bmi2"))) static __m256i Load(const char* bytes) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+  }
+  __attribute__((target("avx2,bmi,bmi2"))) static __m256i Equal(__m256i block, char c) {
+    return _mm256_cmpeq_epi8(block, _mm256_set1_epi8(c));
+  }
+  __attribute__((target("avx2,bmi,bmi2"))) static uint64_t Bits(__m256i hits, std::size_t at) {
+    return uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(hits))} << at;
+  }
+  __attribute__((target("avx2,bmi,bmi2"))) static uint64_t LineControls(const char* bytes) {
+    uint64_t bits = 0;
+    for (std::size_t at = 0; at < kWindow; at += 32) {
+      const __m256i block = Load(bytes + at);
+      bits |= Bits(_mm256_or_si256(_mm256_or_si256(Equal(block, '\n'), Equal(block, '\r')),
+                                   Equal(block, kEndOfFile)),
+                   at);
+    }
+    return bits;
+  }
+  __attribute__((target("avx2,bmi,bmi2"))) static FieldMarks Fields(const char* bytes) {
+    FieldMarks marks{0, 0};
+    for (std::size_t at = 0; at < kWindow; at += 32) {
+      const __m256i block = Load(bytes + at);
+      marks.semicolons |= Bits(Equal(block, ';'), at);
+      marks.quotes |= Bits(Equal(block, '"'), at);
+    }
+    return marks;
+  }
+};
+#endif
+
+// The bits of a text shorter than a window, by `kScan`. Apart, so that the
+// copy's frame does not burden every window.
+template <auto kScan>
+__attribute__((noinline)) auto ShortTextAt(const char* data, std::size_t size) {
+  char padded[kWindow] = {};  // a zero byte is none of those looked for
+  std::memcpy(padded, data, size);
+  return kScan(padded);
 }
 
-// The position of the first byte of the set at or after `from`, or the text's
-// size. Looks at sixteen bytes per step, so that the bytes between hits cost
-// a fraction of a step each; `window` keeps the hits of the last 64 bytes for
-// the next call, whose `from` must not be smaller.
-template <char... kBytes>
-KESTRIN_BLOCK_SCAN inline std::size_t FindNext(std::string_view text, std::size_t from,
-                                               ScanWindow& window) {
-  const std::size_t size = text.size();
+// The bits of the 64 bytes of the text from `base` on, by `kScan`; nothing
+// beyond the text's end is read, and the bits beyond it are clear.
+template <auto kScan>
+inline auto WindowAt(const char* data, std::size_t size, std::size_t base) {
+  if (size - base >= kWindow) return kScan(data + base);
+  if (size < kWindow) return ShortTextAt<kScan>(data + base, size - base);
+  // The text's last 64 bytes, shifted to start at `base`.
+  const std::size_t start = size - kWindow;
+  return ShiftedDown(kScan(data + start), base - start);
+}
+
+// The position of the first line control in `data` at or after `from`, or
+// `size`. `window` keeps the bits of the last 64 bytes looked at for the
+// next call, whose `from` must not be smaller.
+template <class Scan>
+std::size_t FindLineControlWith(const char* data, std::size_t size, std::size_t from,
+                                ScanWindow& window) {
   if (from >= size) return size;
   const std::size_t base = from - from % kWindow;
   if (base != window.base) {
     window.base = base;
-    window.hits = WindowHits<kBytes...>(text, base);
+    window.hits = WindowAt<Scan::LineControls>(data, size, base);
   }
   uint64_t hits = window.hits & (~uint64_t{0} << (from - base));
   while (hits == 0) {
     window.base += kWindow;
     if (window.base >= size) return size;
-    hits = window.hits = WindowHits<kBytes...>(text, window.base);
+    hits = window.hits = WindowAt<Scan::LineControls>(data, size, window.base);
   }
   return window.base + static_cast<std::size_t>(__builtin_ctzll(hits));
 }
 
-// Whether any of the `size` bytes at `bytes` is one of the set.
-template <char... kBytes>
-KESTRIN_BLOCK_SCAN inline bool HoldsAny(const char* bytes, std::size_t size) {
-  if (size < kBlock) {
-    for (std::size_t i = 0; i < size; ++i)
-      if (((bytes[i] == kBytes) || ...)) return true;
-    return false;
+// Where the splitter writes its next field, and the end of the list.
+struct FieldSlots {
+  std::string_view* next;
+  std::string_view* stop;
+};
+
+// The list made longer when the splitter has filled it: its new elements.
+// Apart from the splitter's loop, which it would only burden.
+__attribute__((noinline)) FieldSlots Lengthened(FieldList& fields) {
+  const std::size_t count = fields.size();
+  fields.resize(std::max<std::size_t>(2 * count, 8));
+  return {fields.data() + count, fields.data() + fields.size()};
+}
+
+template <class Scan>
+void SplitFieldsWith(std::string_view line, FieldList& fields) {
+  const char* const data = line.data();
+  const std::size_t size = line.size();
+  // Fields are written over the list's elements; the list grows only when a
+  // line has more fields than the one before. The next slot stays in a
+  // register, where the list's own end would be stored and loaded again for
+  // every field (as push_back does).
+  FieldSlots slots{fields.data(), fields.data() + fields.size()};
+  const auto add = [&](const char* text, std::size_t length) {
+    if (slots.next == slots.stop) slots = Lengthened(fields);
+    *slots.next++ = std::string_view(text, length);
+  };
+  // One window of 64 bytes at a time; `semicolons` keeps only the bits at or
+  // after `start`, where the next field begins.
+  std::size_t base = 0;
+  std::size_t start = 0;
+  FieldMarks marks = size != 0 ? WindowAt<Scan::Fields>(data, size, 0) : FieldMarks{0, 0};
+  uint64_t semicolons = marks.semicolons;
+  while (start < size) {
+    // The fields that begin in this window, up to the first that begins with a quote.
+    const uint64_t startBit = start >= base ? uint64_t{1} << (start - base) : 0;
+    const uint64_t quotedStarts = marks.quotes & ((semicolons << 1) | startBit);
+    uint64_t ends = semicolons;
+    if (quotedStarts != 0) ends &= (quotedStarts & (0 - quotedStarts)) - 1;
+    semicolons ^= ends;
+    while (ends != 0) {
+      const std::size_t end = base + static_cast<std::size_t>(__builtin_ctzll(ends));
+      ends &= ends - 1;
+      add(data + start, end - start);
+      start = end + 1;
+    }
+    if (quotedStarts == 0) {
+      // The field at `start` runs into the next window, or to the line's end.
+      base += kWindow;
+      if (base >= size) {
+        if (start < size) add(data + start, size - start);
+        break;
+      }
+      marks = WindowAt<Scan::Fields>(data, size, base);
+      semicolons = marks.semicolons;
+      continue;
+    }
+    // A quoted field ends at a quote followed by a semicolon or by the line's end.
+    const std::size_t first = start + 1;
+    uint64_t closing = marks.quotes & (~uint64_t{1} << (start - base));
+    std::size_t end = size;
+    for (;;) {
+      while (closing == 0 && base + kWindow < size) {
+        base += kWindow;
+        marks = WindowAt<Scan::Fields>(data, size, base);
+        closing = marks.quotes;
+      }
+      if (closing == 0) break;
+      end = base + static_cast<std::size_t>(__builtin_ctzll(closing));
+      closing &= closing - 1;
+      if (end + 1 == size || data[end + 1] == ';') break;
+      end = size;
+    }
+    add(data + first, end - first);
+    start = end + 2;
+    if (start >= size) break;
+    if (start - base >= kWindow) {
+      base = start - start % kWindow;
+      marks = WindowAt<Scan::Fields>(data, size, base);
+    }
+    semicolons = marks.semicolons & (~uint64_t{0} << (start - base));
   }
-  for (std::size_t at = 0; at + kBlock <= size; at += kBlock)
-    if (BlockHits<kBytes...>(bytes + at) != 0) return true;
-  // The last sixteen bytes, some of them seen already.
-  return BlockHits<kBytes...>(bytes + size - kBlock) != 0;
+  fields.resize(static_cast<std::size_t>(slots.next - fields.data()));
+}
+
+// The scans of one instruction set.
+struct Scans {
+  std::size_t (*findLineControl)(const char*, std::size_t, std::size_t, ScanWindow&);
+  void (*splitFields)(std::string_view, FieldList&);
+};
+
+constexpr Scans kPlainScans = {FindLineControlWith<PlainScan>, SplitFieldsWith<PlainScan>};
+
+#ifdef KESTRIN_X86
+// Each scan with its instruction set's steps inlined into it.
+__attribute__((target("sse2"))) KESTRIN_VECTOR_ENTRY std::size_t FindLineControlSse2(
+    const char* data, std::size_t size, std::size_t from, ScanWindow& window) {
+  return FindLineControlWith<Sse2Scan>(data, size, from, window);
+}
+__attribute__((target("sse2"))) KESTRIN_VECTOR_ENTRY void SplitFieldsSse2(std::string_view line,
+                                                                          FieldList& fields) {
+  SplitFieldsWith<Sse2Scan>(line, fields);
+}
+__attribute__((target("avx2,bmi,bmi2"))) KESTRIN_VECTOR_ENTRY std::size_t FindLineControlAvx2(
+    const char* data, std::size_t size, std::size_t from, ScanWindow& window) {
+  return FindLineControlWith<Avx2Scan>(data, size, from, window);
+}
+__attribute__((target("avx2,bmi,bmi2"))) KESTRIN_VECTOR_ENTRY void SplitFieldsAvx2(
+    std::string_view line, FieldList& fields) {
+  SplitFieldsWith<Avx2Scan>(line, fields);
+}
+constexpr Scans kSse2Scans = {FindLineControlSse2, SplitFieldsSse2};
+constexpr Scans kAvx2Scans = {FindLineControlAvx2, SplitFieldsAvx2};
+#endif
+
+bool Supports(ScanSet set) {
+#ifdef KESTRIN_X86
+  __builtin_cpu_init();
+  if (set == ScanSet::Avx2)
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("bmi2");
+  if (set == ScanSet::Sse2) return __builtin_cpu_supports("sse2");
+#endif
+  return set == ScanSet::Plain;
+}
+
+const Scans& ScansOf(ScanSet set) {
+#ifdef KESTRIN_X86
+  if (set == ScanSet::Avx2) return kAvx2Scans;
+  if (set == ScanSet::Sse2) return kSse2Scans;
+#endif
+  return kPlainScans;
+}
+
+// The scans in use: the best set, chosen at the first use, or the one a test
+// asked for. Two threads that race at the first use store the same choice.
+const Scans* activeScans = nullptr;
+
+const Scans& ActiveScans() {
+  const Scans* scans = __atomic_load_n(&activeScans, __ATOMIC_ACQUIRE);
+  if (scans == nullptr) {
+    scans = &ScansOf(BestScanSet());
+    __atomic_store_n(&activeScans, scans, __ATOMIC_RELEASE);
+  }
+  return *scans;
 }
 
 }  // namespace
 
-// The position of the first line control in the chunk at or after `pos_`, or `end_`.
-KESTRIN_BLOCK_SCAN std::size_t LineReader::FindLineControl() {
-  const char* const data = chunk_.data();
-  // Most lines hold no control but the LF or CR LF that ends them: memchr
-  // finds the LF, and a test without positions confirms the bytes before it.
-  // Where that fails, the block scan takes over up to that LF, so that no
-  // byte is searched twice.
-  if (pos_ >= blockScanUntil_) {
-    const void* lf = std::memchr(data + pos_, '\n', end_ - pos_);
-    if (lf == nullptr) {
-      blockScanUntil_ = end_;
-    } else {
-      blockScanUntil_ = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
-      std::size_t at = blockScanUntil_;
-      if (at > pos_ && data[at - 1] == '\r') --at;
-      if (!HoldsAny<'\r', kEndOfFile>(data + pos_, at - pos_)) return at;
-    }
-  }
-  return FindNext<'\n', '\r', kEndOfFile>(std::string_view(data, end_), pos_, scan_);
+ScanSet BestScanSet() {
+  for (const ScanSet set : {ScanSet::Avx2, ScanSet::Sse2})
+    if (Supports(set)) return set;
+  return ScanSet::Plain;
 }
 
-KESTRIN_BLOCK_SCAN void SplitFields(std::string_view line, FieldList& fields) {
-  fields.clear();
-  const std::size_t size = line.size();
-  ScanWindow semicolons;
-  ScanWindow quotes;
-  std::size_t pos = 0;
-  while (pos < size) {
-    if (line[pos] != '"') {
-      const std::size_t end = FindNext<';'>(line, pos, semicolons);
-      fields.emplace_back(line.data() + pos, end - pos);
-      pos = end + 1;
-      continue;
-    }
-    // A quoted field ends at a quote followed by a semicolon or by the line's end.
-    ++pos;
-    std::size_t end = FindNext<'"'>(line, pos, quotes);
-    while (end + 1 < size && line[end + 1] != ';') end = FindNext<'"'>(line, end + 1, quotes);
-    fields.emplace_back(line.data() + pos, std::min(end, size) - pos);
-    pos = end + 1;
-    if (pos < size && line[pos] == ';') ++pos;
-  }
+bool UseScanSet(ScanSet set) {
+  if (!Supports(set)) return false;
+  __atomic_store_n(&activeScans, &ScansOf(set), __ATOMIC_RELEASE);
+  return true;
+}
+
+void SplitFields(std::string_view line, FieldList& fields) {
+  ActiveScans().splitFields(line, fields);
 }
 
 FieldList SplitFields(std::string_view line) {
@@ -266,7 +432,6 @@ bool LineReader::Fill() {
   pos_ = 0;
   end_ = std::min(count, chunk_.size());
   scan_ = ScanWindow();
-  blockScanUntil_ = 0;
   return true;
 }
 
@@ -284,14 +449,36 @@ std::string_view LineReader::Joined(std::string_view run) {
   return line_;
 }
 
-KESTRIN_BLOCK_SCAN bool LineReader::Next(std::string_view& line) {
+bool LineReader::Next(std::string_view& line) {
+  // Most lines lie whole in the chunk and end with LF or CR LF.
+  if (pos_ < end_ && !ended_) {
+    const char* const data = chunk_.data();
+    // The window of the line before often holds this line's end too.
+    const uint64_t ahead = pos_ - scan_.base < kWindow ? scan_.hits >> (pos_ - scan_.base) : 0;
+    const std::size_t at = ahead != 0 ? pos_ + static_cast<std::size_t>(__builtin_ctzll(ahead))
+                                      : ActiveScans().findLineControl(data, end_, pos_, scan_);
+    if (at < end_ && at - pos_ <= kMaxLineLength) {
+      const std::size_t after = data[at] == '\n'                                            ? at + 1
+                                : data[at] == '\r' && at + 1 < end_ && data[at + 1] == '\n' ? at + 2
+                                                                                            : 0;
+      if (after != 0) {
+        line = std::string_view(data + pos_, at - pos_);
+        pos_ = after;
+        return true;
+      }
+    }
+  }
+  return NextAcrossChunks(line);
+}
+
+bool LineReader::NextAcrossChunks(std::string_view& line) {
   line = std::string_view();
   line_.clear();
   bool consumed = false;  // whether this line has taken any byte
   while (!ended_) {
     if (pos_ == end_ && !Fill()) break;
     const char* const data = chunk_.data();
-    const std::size_t at = FindLineControl();
+    const std::size_t at = ActiveScans().findLineControl(data, end_, pos_, scan_);
     const std::string_view rest(data + pos_, end_ - pos_);
     const std::string_view run = rest.substr(0, at - pos_);
     consumed = consumed || !run.empty();

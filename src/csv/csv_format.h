@@ -45,8 +45,10 @@ using FieldList = std::vector<std::string_view>;
 
 // The fields of one line into `fields` (its former content is replaced; its
 // storage is reused, so a loop over lines allocates nothing per field); an
-// empty line has none. Quoted fields lose their enclosing quotes and nothing
-// else is changed.
+// empty line has none. A field that begins with a double quote is quoted: it
+// ends at the first quote followed by a semicolon or by the line's end, and
+// loses its enclosing quotes; nothing else is changed. A semicolon at the
+// line's end gives no empty last field.
 void SplitFields(std::string_view line, FieldList& fields);
 FieldList SplitFields(std::string_view line);
 // The index of the first field equal to `title` (exact, case-sensitive), or kAbsentColumn.
@@ -87,6 +89,14 @@ class MemorySource : public ByteSource {
   std::string_view bytes_;
 };
 
+// The instruction sets the line reader and the splitter can look at many
+// bytes at once with. The best one the processor has is used unless a test
+// asks for another; all give the same results.
+enum class ScanSet { Plain, Sse2, Avx2 };
+ScanSet BestScanSet();
+// False, changing nothing, when the processor lacks `set`.
+bool UseScanSet(ScanSet set);
+
 // How far a search through a text has come: the window of 64 bytes it
 // examined last, and which of that window's bytes it looks for.
 struct ScanWindow {
@@ -126,19 +136,19 @@ class LineReader {
   bool TooLong() const { return tooLong_; }
 
  private:
+  // Any line: one that the chunk's end cuts, or that byte 26 or a lone CR ends.
+  bool NextAcrossChunks(std::string_view& line);
   bool Fill();   // false at the end or on failure
   void Probe();  // reads the start of the file and decides how its lines end
   // Ends the reading when `run` would make the line too long.
   bool TooLongWith(std::string_view run);
-  std::size_t FindLineControl();
   // The line that ends with `run`: the run itself when nothing of the line was copied before it.
   std::string_view Joined(std::string_view run);
 
   ByteSource& source_;  // not owned
   std::vector<char> chunk_;
-  std::string line_;                // the line's text so far, when it spans chunks or lost a CR
-  ScanWindow scan_;                 // through the chunk, for line controls
-  std::size_t blockScanUntil_ = 0;  // the chunk's lines before it hold lone CRs or byte 26
+  std::string line_;  // the line's text so far, when it spans chunks or lost a CR
+  ScanWindow scan_;   // through the chunk, for line controls
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool ended_ = false;
