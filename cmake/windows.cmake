@@ -58,6 +58,16 @@ add_test(NAME wine_tests COMMAND wine_tests)
 set_tests_properties(wine_tests PROPERTIES TIMEOUT 900
   ENVIRONMENT "KESTRIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};KESTRIN_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
+# The line reader's and the splitter's scans as the DLL compiles them (32-bit,
+# for size), in every instruction set the processor has.
+add_executable(scan_tests ${CMAKE_SOURCE_DIR}/tests/native/csv_scan_test.cpp
+  ${CMAKE_SOURCE_DIR}/src/csv/csv_format.cpp)
+target_include_directories(scan_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(scan_tests PRIVATE -Os)
+target_link_libraries(scan_tests PRIVATE gtest gtest_main)
+target_link_options(scan_tests PRIVATE ${KESTRIN_STATIC_LINK})
+add_test(NAME scan_tests COMMAND scan_tests)
+
 # The DLL exports exactly the three entry points and imports only system DLLs.
 add_test(NAME dll_interface
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll-interface.sh $<TARGET_FILE:mKestrinUser>)

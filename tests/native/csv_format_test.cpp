@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
 #include "csv/csv_exchange.h"
 #include "csv/text_decoding.h"
-#include "native/csv_rules.h"
 #include "plugin/mKestrinUser.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"
@@ -57,46 +55,6 @@ TEST(CsvSplit, FollowsTheFieldRules) {
       {"\"a\"x\";b", {"a\"x", "b"}},
   };
   for (const SplitCase& c : cases) EXPECT_EQ(Split(c.line), c.fields) << "line: " << c.line;
-}
-
-// Every instruction set the processor has, each in turn; the best one again
-// at the end.
-class EveryScanSet {
- public:
-  ~EveryScanSet() { UseScanSet(BestScanSet()); }
-  template <class Check>
-  void Each(Check check) {
-    for (const ScanSet set : {ScanSet::Plain, ScanSet::Sse2, ScanSet::Avx2}) {
-      if (!UseScanSet(set)) continue;
-      SCOPED_TRACE("scan set " + std::to_string(static_cast<int>(set)));
-      check();
-    }
-  }
-};
-
-// Text of the bytes that matter to lines and fields, in runs that cross the
-// 64-byte windows of the scans at every offset.
-std::string RandomText(std::mt19937& random, std::size_t most) {
-  static constexpr char kBytes[] = {'a', 'b', ';', ';', '"', '"', '\r', '\n', 26, '\0', '\xFF'};
-  std::string text(random() % (most + 1), 'x');
-  const std::size_t kinds = random() % sizeof kBytes + 1;  // fewer kinds: longer runs
-  for (char& c : text) c = kBytes[random() % kinds];
-  return text;
-}
-
-TEST(CsvSplit, EveryScanSetFollowsTheFieldRules) {
-  std::mt19937 random(7);
-  std::vector<std::string> lines;
-  for (int i = 0; i < 3000; ++i) lines.push_back(RandomText(random, 300));
-  EveryScanSet sets;
-  sets.Each([&] {
-    FieldList reused;
-    for (const std::string& line : lines) {
-      SplitFields(line, reused);
-      ASSERT_EQ(Fields(reused.begin(), reused.end()), csv_rules::Fields(line))
-          << ::testing::PrintToString(line);
-    }
-  });
 }
 
 struct HeaderCase {
@@ -295,20 +253,6 @@ TEST(CsvLineReader, SplitsLinesWhereverTheChunksEnd) {
       }
     }
   }
-}
-
-TEST(CsvLineReader, EveryScanSetFollowsTheLineRules) {
-  std::mt19937 random(11);
-  std::vector<std::string> files;
-  for (int i = 0; i < 600; ++i) files.push_back(RandomText(random, 1500));
-  EveryScanSet sets;
-  sets.Each([&] {
-    for (const std::string& bytes : files) {
-      for (std::size_t chunk : {7u, 64u, 65u, 65536u})
-        ASSERT_EQ(ReadLines(bytes, 1000, chunk), csv_rules::Lines(bytes))
-            << ::testing::PrintToString(bytes) << " chunk " << chunk;
-    }
-  });
 }
 
 TEST(CsvLineReader, FileOfLoneCrsEndsItsLinesWithThem) {

@@ -1,0 +1,78 @@
+// The line reader and the field splitter in every instruction set the
+// processor has, against the byte rules. The cross build runs these too, as
+// the 32-bit DLL compiles them.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "csv/csv_format.h"
+#include "native/csv_rules.h"
+
+namespace {
+
+std::vector<std::string> ReadLines(const std::string& bytes, std::size_t chunk) {
+  MemorySource source(bytes);
+  LineReader reader(source, chunk);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.Next(line)) lines.emplace_back(line);
+  return lines;
+}
+
+// Every instruction set the processor has, each in turn; the best one again
+// at the end.
+class EveryScanSet {
+ public:
+  ~EveryScanSet() { UseScanSet(BestScanSet()); }
+  template <class Check>
+  void Each(Check check) {
+    for (const ScanSet set : {ScanSet::Plain, ScanSet::Sse2, ScanSet::Avx2}) {
+      if (!UseScanSet(set)) continue;
+      SCOPED_TRACE("scan set " + std::to_string(static_cast<int>(set)));
+      check();
+    }
+  }
+};
+
+// Text of the bytes that matter to lines and fields, in runs that cross the
+// 64-byte windows of the scans at every offset.
+std::string RandomText(std::mt19937& random, std::size_t most) {
+  static constexpr char kBytes[] = {'a', 'b', ';', ';', '"', '"', '\r', '\n', 26, '\0', '\xFF'};
+  std::string text(random() % (most + 1), 'x');
+  const std::size_t kinds = random() % sizeof kBytes + 1;  // fewer kinds: longer runs
+  for (char& c : text) c = kBytes[random() % kinds];
+  return text;
+}
+
+TEST(CsvSplit, EveryScanSetFollowsTheFieldRules) {
+  std::mt19937 random(7);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 3000; ++i) lines.push_back(RandomText(random, 300));
+  EveryScanSet sets;
+  sets.Each([&] {
+    FieldList reused;
+    for (const std::string& line : lines) {
+      SplitFields(line, reused);
+      ASSERT_EQ(std::vector<std::string>(reused.begin(), reused.end()), csv_rules::Fields(line))
+          << ::testing::PrintToString(line);
+    }
+  });
+}
+
+TEST(CsvLineReader, EveryScanSetFollowsTheLineRules) {
+  std::mt19937 random(11);
+  std::vector<std::string> files;
+  for (int i = 0; i < 600; ++i) files.push_back(RandomText(random, 1500));
+  EveryScanSet sets;
+  sets.Each([&] {
+    for (const std::string& bytes : files) {
+      for (std::size_t chunk : {7u, 64u, 65u, 65536u})
+        ASSERT_EQ(ReadLines(bytes, chunk), csv_rules::Lines(bytes))
+            << ::testing::PrintToString(bytes) << " chunk " << chunk;
+    }
+  });
+}
+
+}  // namespace
