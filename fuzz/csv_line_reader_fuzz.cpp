@@ -1,6 +1,7 @@
-// The line reader gives the lines of the plain byte rules however the bytes
-// arrive, in whichever instruction set. The decoding in front of it gives the same
-// text however the bytes arrive, and that text is always valid UTF-8.
+// The line reader gives the same lines however the bytes arrive, the lines of
+// the plain byte rules in whichever instruction set, and no line holds a line
+// end or byte 26. The decoding in front of it gives the same text however the
+// bytes arrive, and that text is always valid UTF-8.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -67,11 +68,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   // The set the processor lacks keeps the one before.
   UseScanSet(static_cast<ScanSet>(data[2] % 3));
-  const std::vector<std::string> expected = csv_rules::Lines(bytes);
   MemorySource whole(bytes);
-  if (ReadAll(whole, 1 << 16) != expected) std::abort();
+  const std::vector<std::string> expected = ReadAll(whole, 1 << 16);
   PieceSource pieces(bytes, pattern);
   if (ReadAll(pieces, chunk) != expected) std::abort();
+  if (expected != csv_rules::Lines(bytes)) std::abort();
+
+  std::size_t total = 0;
+  for (const std::string& line : expected) {
+    if (line.find_first_of(std::string_view("\r\n\x1a", 3)) != std::string::npos) std::abort();
+    total += line.size();
+  }
+  if (total > bytes.size()) std::abort();
 
   MemorySource wholeText(bytes);
   const std::string text = DecodeAll(wholeText, 1 << 16);
