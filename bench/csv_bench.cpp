@@ -328,30 +328,33 @@ struct ReaderTimes {
   std::size_t bytes = 0;
 };
 
-// The best of several rounds; all take turns, so that a busy moment of the
-// machine does not favour one of them. The file stays in the page cache from
-// its writing on.
-ReaderTimes MeasureReader(std::size_t lines, const testhost::TempFolder& folder) {
-  const std::string path = WriteLinesFile(folder, lines);
-  const std::size_t bytes = testhost::ReadFileBytes(path).size();
-  std::size_t lineEnds = 0;
-  ReaderTimes best;
-  best.bytes = bytes;
-  for (int round = 0; round < 9; ++round) {
-    for (int set = 0; set < kScanSetCount; ++set) {
-      if (!UseScanSet(kScanSets[set])) continue;
-      best.measured[set] = true;
-      std::size_t fields = 0;
-      Time(best.reader[set], [&] { fields = ReadAndSplit(path); });
-      if (fields != 7 * lines + 7) Fail("the reader lost lines or fields");
-    }
-    UseScanSet(BestScanSet());
-    Time(best.count, [&] { lineEnds = CountLineEnds(path); });
-    TimeWordCount(best.wc, path);
+// The best of several rounds for files of `lines[0]` and `lines[1]` lines;
+// everything takes turns, so that a busy moment of the machine favours no
+// set and no size. The files stay in the page cache from their writing on.
+void MeasureReader(const std::size_t (&lines)[2], const testhost::TempFolder& folder,
+                   ReaderTimes (&best)[2]) {
+  std::string paths[2];
+  for (int i = 0; i < 2; ++i) {
+    paths[i] = WriteLinesFile(folder, lines[i]);
+    best[i].bytes = testhost::ReadFileBytes(paths[i]).size();
   }
-  if (lineEnds != lines + 1) Fail("the line count is wrong");
-  ::unlink(path.c_str());
-  return best;
+  for (int round = 0; round < 9; ++round) {
+    for (int i = 0; i < 2; ++i) {
+      for (int set = 0; set < kScanSetCount; ++set) {
+        if (!UseScanSet(kScanSets[set])) continue;
+        best[i].measured[set] = true;
+        std::size_t fields = 0;
+        Time(best[i].reader[set], [&] { fields = ReadAndSplit(paths[i]); });
+        if (fields != 7 * lines[i] + 7) Fail("the reader lost lines or fields");
+      }
+      UseScanSet(BestScanSet());
+      std::size_t lineEnds = 0;
+      Time(best[i].count, [&] { lineEnds = CountLineEnds(paths[i]); });
+      if (lineEnds != lines[i] + 1) Fail("the line count is wrong");
+      TimeWordCount(best[i].wc, paths[i]);
+    }
+  }
+  for (const std::string& path : paths) ::unlink(path.c_str());
 }
 
 double MegaBytes(std::size_t bytes) { return static_cast<double>(bytes) / 1e6; }
@@ -404,40 +407,43 @@ int main(int argc, char** argv) {
   const double sizeRatio = static_cast<double>(sizes[1]) / static_cast<double>(sizes[0]);
   auto& host = testhost::TestHost::Instance();
   for (int kind = 0; kind < static_cast<int>(FileKind::kCount); ++kind) {
-    double seconds[2];
-    double readSeconds[2];
-    for (int i = 0; i < 2; ++i) {
-      const std::string file = WriteKindFile(folder, static_cast<FileKind>(kind), sizes[i]);
-      const double mb = MegaBytes(testhost::ReadFileBytes(file).size());
-      seconds[i] = TimeImport(host, file, sizes[i]);
-      Timing reading;
-      for (int round = 0; round < 3; ++round) {
-        Time(reading, [&] {
-          if (ReadKindFile(file) != sizes[i]) Fail("the reader lost contacts");
+    std::string files[2];
+    double imports[2] = {1e30, 1e30};
+    Timing reading[2];
+    for (int i = 0; i < 2; ++i)
+      files[i] = WriteKindFile(folder, static_cast<FileKind>(kind), sizes[i]);
+    // The two sizes take turns, so that the ratio does not follow the machine's mood.
+    for (int round = 0; round < 9; ++round) {
+      for (int i = 0; i < 2; ++i) {
+        if (round < 3) imports[i] = std::min(imports[i], TimeImport(host, files[i], sizes[i]));
+        Time(reading[i], [&] {
+          if (ReadKindFile(files[i]) != sizes[i]) Fail("the reader lost contacts");
         });
       }
-      readSeconds[i] = reading.processor;
-      ::unlink(file.c_str());
+    }
+    for (int i = 0; i < 2; ++i) {
+      const double mb = MegaBytes(testhost::ReadFileBytes(files[i]).size());
+      ::unlink(files[i].c_str());
       std::printf(
           "import of a %-14s %7zu users, %.1f MB: %.3f s (%.0f contacts/s); reading alone "
           "%.3f s of processor time (%.0f MB/s)\n",
-          kKindNames[kind], sizes[i], mb, seconds[i], static_cast<double>(sizes[i]) / seconds[i],
-          readSeconds[i], mb / readSeconds[i]);
+          kKindNames[kind], sizes[i], mb, imports[i], static_cast<double>(sizes[i]) / imports[i],
+          reading[i].processor, mb / reading[i].processor);
     }
-    std::printf("ratio: import %.2f, reading %.2f (size ratio %.2f)\n", seconds[1] / seconds[0],
-                readSeconds[1] / readSeconds[0], sizeRatio);
+    std::printf("ratio: import %.2f, reading %.2f (size ratio %.2f)\n", imports[1] / imports[0],
+                reading[1].processor / reading[0].processor, sizeRatio);
   }
   std::printf("\n");
 
   ReaderTimes reader[2];
+  const std::size_t lines[2] = {sizes[0] * 8, sizes[1] * 8};
+  MeasureReader(lines, folder, reader);
   int best = 0;  // the best set the processor has
+  while (!reader[0].measured[best]) ++best;
   for (int i = 0; i < 2; ++i) {
-    const std::size_t lines = sizes[i] * 8;
-    reader[i] = MeasureReader(lines, folder);
-    while (!reader[i].measured[best]) ++best;
     const double mb = MegaBytes(reader[i].bytes);
     const ReaderTimes& r = reader[i];
-    std::printf("%8zu lines, %.1f MB, best of 9, wall (processor) time:\n", lines, mb);
+    std::printf("%8zu lines, %.1f MB, best of 9, wall (processor) time:\n", lines[i], mb);
     for (int set = 0; set < kScanSetCount; ++set) {
       if (!r.measured[set]) continue;
       const Timing& t = r.reader[set];
