@@ -34,10 +34,12 @@
 #include <string_view>
 
 #include "bench_support.h"
-#include "csv/csv_dialect.h"
-#include "csv/csv_exchange.h"
-#include "csv/csv_format.h"
-#include "csv/vcard.h"
+#include "exchange/commands/export_command.h"
+#include "exchange/commands/import_command.h"
+#include "exchange/commands/import_loop.h"
+#include "exchange/formats/csv_dialect.h"
+#include "exchange/formats/csv_format.h"
+#include "exchange/formats/vcard.h"
 #include "host/globals.h"
 #include "plugin/mKestrinUser.h"
 #include "shell/files.h"

@@ -19,7 +19,8 @@
 #include <string>
 
 #include "bench_support.h"
-#include "csv/csv_exchange.h"
+#include "exchange/commands/import_command.h"
+#include "exchange/formats/csv_format.h"
 #include "host/globals.h"
 #include "plugin/mKestrinUser.h"
 #include "testhost/test_host.h"

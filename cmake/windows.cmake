@@ -61,7 +61,8 @@ set_tests_properties(wine_tests PROPERTIES TIMEOUT 900
 # The line reader's and the splitter's scans as the DLL compiles them (32-bit,
 # for size), in every instruction set the processor has.
 add_executable(scan_tests ${CMAKE_SOURCE_DIR}/tests/native/csv_scan_test.cpp
-  ${CMAKE_SOURCE_DIR}/src/csv/csv_format.cpp)
+  ${CMAKE_SOURCE_DIR}/src/exchange/formats/csv_format.cpp
+  ${CMAKE_SOURCE_DIR}/src/exchange/text/scan.cpp ${CMAKE_SOURCE_DIR}/src/exchange/text/line_reader.cpp)
 target_include_directories(scan_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(scan_tests PRIVATE -Os)
 target_link_libraries(scan_tests PRIVATE gtest gtest_main)

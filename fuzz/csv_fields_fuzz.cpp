@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/csv_format.h"
+#include "exchange/formats/csv_format.h"
 #include "native/csv_rules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

@@ -12,8 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "csv/csv_format.h"
-#include "csv/text_decoding.h"
+#include "exchange/formats/csv_format.h"
+#include "exchange/text/line_reader.h"
+#include "exchange/text/text_decoding.h"
 #include "host/unicode_text.h"
 #include "native/csv_rules.h"
 

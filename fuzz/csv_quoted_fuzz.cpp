@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/csv_dialect.h"
+#include "exchange/formats/csv_dialect.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/vcard.h"
+#include "exchange/formats/vcard.h"
 
 namespace {
 

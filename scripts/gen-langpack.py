@@ -20,7 +20,7 @@ TEMPLATE = os.path.join(ROOT, "langpack", "langpack_mKestrinUser.txt")
 # The template's headings, by the source folders whose texts they gather; the
 # contact types are the items of the editor's list.
 SECTIONS = [("Menus", ("plugin",)), ("Editor window", ("editor", "records")),
-            ("Import and export", ("csv",))]
+            ("Import and export", ("exchange",))]
 # Literals and comments, so that a mark inside a comment counts for nothing.
 CODE = re.compile(r'"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'|//[^\n]*|/\*.*?\*/', re.S)
 MARK = re.compile(r'\bN_\(\s*"((?:\\.|[^"\\])*)"\s*\)')

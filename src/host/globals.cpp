@@ -3,7 +3,6 @@
 PLUGINLINK* HostLink = nullptr;
 std::atomic<uint32_t> CurrentStatus{ID_STATUS_OFFLINE};
 bool EditorOpen = false;
-std::atomic<bool> ExchangeRunning{false};
 HostHandle PreBuildHook = 0;
 HostHandle EditMenuItem = 0;
 int32_t LastUserID = 0;

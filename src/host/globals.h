@@ -14,8 +14,6 @@ extern PLUGINLINK* HostLink;
 extern std::atomic<uint32_t> CurrentStatus;
 // True while the editor window's loop runs (user-interface thread only).
 extern bool EditorOpen;
-// True while an Import or Export command runs.
-extern std::atomic<bool> ExchangeRunning;
 extern HostHandle PreBuildHook;
 extern HostHandle EditMenuItem;
 // The highest number a Kestrin user was given so far.

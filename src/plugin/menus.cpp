@@ -5,8 +5,10 @@
 #include <new>
 #include <string>
 
-#include "csv/csv_exchange.h"
 #include "editor/editor_window.h"
+#include "exchange/commands/exchange_messages.h"
+#include "exchange/commands/export_command.h"
+#include "exchange/commands/import_command.h"
 #include "host/globals.h"
 #include "plugin/protocol.h"
 #include "records/KestrinUserU.h"

@@ -1,7 +1,7 @@
 // The kinds of CSV file besides the plug-in's own: separators, the quoting of
 // comma and tab files, and other address books' column titles. The sample
 // files are written by hand after the formats' public descriptions.
-#include "csv/csv_dialect.h"
+#include "exchange/formats/csv_dialect.h"
 
 #include <gtest/gtest.h>
 

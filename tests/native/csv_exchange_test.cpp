@@ -1,7 +1,5 @@
 // The Import and Export commands against the test host, with real files in a
 // temporary folder and scripted dialog answers.
-#include "csv/csv_exchange.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "exchange/commands/export_command.h"
+#include "exchange/commands/import_command.h"
+#include "exchange/commands/import_loop.h"
+#include "exchange/formats/csv_format.h"
 #include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
 #include "testhost/text_encodings.h"

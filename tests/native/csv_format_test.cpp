@@ -1,14 +1,16 @@
 // The exchange file's format: splitting, header matching, column values,
 // rendering a contact, and reading lines from chunked sources.
-#include "csv/csv_format.h"
+#include "exchange/formats/csv_format.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "csv/csv_exchange.h"
-#include "csv/text_decoding.h"
+#include "exchange/commands/export_command.h"
+#include "exchange/commands/import_command.h"
+#include "exchange/commands/import_loop.h"
+#include "exchange/text/text_decoding.h"
 #include "plugin/mKestrinUser.h"
 #include "testhost/native_shell.h"
 #include "testhost/test_host.h"

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "csv/csv_format.h"
+#include "exchange/formats/csv_format.h"
+#include "exchange/text/line_reader.h"
 #include "native/csv_rules.h"
 
 namespace {

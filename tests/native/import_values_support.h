@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "csv/import_values.h"
+#include "exchange/formats/import_values.h"
 
 inline void PrintTo(const ImportValues& v, std::ostream* out) {
   *out << "{first '" << v.first << "', last '" << v.last << "', full '" << v.fullName << "', nick '"

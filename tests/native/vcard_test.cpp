@@ -1,6 +1,6 @@
 // vCard files read and written. The sample cards are written by hand after
 // the format's public descriptions.
-#include "csv/vcard.h"
+#include "exchange/formats/vcard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,9 @@
-#include "csv/csv_format.h"
+#include "exchange/text/scan.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "exchange/text/text_marks.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
@@ -16,13 +18,9 @@
 
 namespace {
 
-constexpr char kEndOfFile = 26;  // Ctrl-Z
-
-bool IsLineControl(char c) { return c == '\n' || c == '\r' || c == kEndOfFile; }
-
 // The scans look at 64 bytes at a time and give one bit per byte: bit i for
 // byte i. Every instruction set gives the same bits.
-constexpr std::size_t kWindow = 64;
+constexpr std::size_t kWindow = kScanWindow;
 
 // What the splitter looks for.
 struct FieldMarks {
@@ -53,6 +51,10 @@ struct PlainScan {
 };
 
 #ifdef KESTRIN_X86
+// The two vector sets are one shape at two widths, each step under its own
+// instruction-set attribute, so that nothing of them runs on a processor
+// without it.
+
 // Sixteen bytes a step: every x86-64 processor, and most 32-bit ones since 2001.
 struct Sse2Scan {
   __attribute__((target("sse2"))) static __m128i Load(const char* bytes) {
@@ -244,13 +246,7 @@ void SplitFieldsWith(std::string_view line, FieldList& fields) {
   fields.resize(static_cast<std::size_t>(slots.next - fields.data()));
 }
 
-// The scans of one instruction set.
-struct Scans {
-  std::size_t (*findLineControl)(const char*, std::size_t, std::size_t, ScanWindow&);
-  void (*splitFields)(std::string_view, FieldList&);
-};
-
-constexpr Scans kPlainScans = {FindLineControlWith<PlainScan>, SplitFieldsWith<PlainScan>};
+constexpr ScanKernels kPlainScans = {FindLineControlWith<PlainScan>, SplitFieldsWith<PlainScan>};
 
 #ifdef KESTRIN_X86
 // Each scan with its instruction set's steps inlined into it.
@@ -270,8 +266,8 @@ __attribute__((target("avx2,bmi,bmi2"))) KESTRIN_VECTOR_ENTRY void SplitFieldsAv
     std::string_view line, FieldList& fields) {
   SplitFieldsWith<Avx2Scan>(line, fields);
 }
-constexpr Scans kSse2Scans = {FindLineControlSse2, SplitFieldsSse2};
-constexpr Scans kAvx2Scans = {FindLineControlAvx2, SplitFieldsAvx2};
+constexpr ScanKernels kSse2Scans = {FindLineControlSse2, SplitFieldsSse2};
+constexpr ScanKernels kAvx2Scans = {FindLineControlAvx2, SplitFieldsAvx2};
 #endif
 
 bool Supports(ScanSet set) {
@@ -285,7 +281,7 @@ bool Supports(ScanSet set) {
   return set == ScanSet::Plain;
 }
 
-const Scans& ScansOf(ScanSet set) {
+const ScanKernels& ScansOf(ScanSet set) {
 #ifdef KESTRIN_X86
   if (set == ScanSet::Avx2) return kAvx2Scans;
   if (set == ScanSet::Sse2) return kSse2Scans;
@@ -295,15 +291,15 @@ const Scans& ScansOf(ScanSet set) {
 
 // The scans in use: the best set, chosen at the first use, or the one a test
 // asked for. Two threads that race at the first use store the same choice.
-const Scans* activeScans = nullptr;
+const ScanKernels* activeScans = nullptr;
 
-const Scans& ActiveScans() {
-  const Scans* scans = __atomic_load_n(&activeScans, __ATOMIC_ACQUIRE);
+const ScanKernels* LoadActive() {
+  const ScanKernels* scans = __atomic_load_n(&activeScans, __ATOMIC_ACQUIRE);
   if (scans == nullptr) {
     scans = &ScansOf(BestScanSet());
     __atomic_store_n(&activeScans, scans, __ATOMIC_RELEASE);
   }
-  return *scans;
+  return scans;
 }
 
 }  // namespace
@@ -320,204 +316,4 @@ bool UseScanSet(ScanSet set) {
   return true;
 }
 
-void SplitFields(std::string_view line, FieldList& fields) {
-  ActiveScans().splitFields(line, fields);
-}
-
-FieldList SplitFields(std::string_view line) {
-  FieldList fields;
-  SplitFields(line, fields);
-  return fields;
-}
-
-int32_t FindColumn(const FieldList& fields, std::string_view title) {
-  const auto found = std::find(fields.begin(), fields.end(), title);
-  if (found == fields.end()) return kAbsentColumn;
-  return static_cast<int32_t>(std::min<std::ptrdiff_t>(found - fields.begin(), kAbsentColumn - 1));
-}
-
-bool ReadHeader(std::string_view line, ColumnMap& map) {
-  const FieldList fields = SplitFields(line);
-  if (fields.empty()) return false;
-  for (int column = 0; column < kColumnCount; ++column)
-    map.index[column] = FindColumn(fields, kColumnTitles[column]);
-  return true;
-}
-
-std::string_view ColumnValue(const FieldList& fields, const ColumnMap& map, Column column) {
-  const int32_t index = map[column];
-  if (index < 0 || static_cast<std::size_t>(index) >= fields.size()) return std::string_view();
-  return fields[static_cast<std::size_t>(index)];
-}
-
-std::string FieldText(std::string_view value) {
-  std::string text(value);
-  std::replace_if(text.begin(), text.end(), IsLineControl, ' ');
-  const bool needsQuotes = text.find(';') != std::string::npos || (!text.empty() && text[0] == '"');
-  if (!needsQuotes) return text;
-  std::string quoted;
-  quoted.reserve(text.size() + 4);
-  quoted += '"';
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    quoted += text[at];
-    // Inside quotes, '";' would close the field early.
-    if (text[at] == '"' && at + 1 < text.size() && text[at + 1] == ';') quoted += ' ';
-  }
-  quoted += '"';
-  return quoted;
-}
-
-std::string RecordLine(const ColumnValues& values) {
-  std::string line = FieldText(values.text[0]);
-  for (int column = 1; column < kColumnCount; ++column) {
-    line += ';';
-    line += FieldText(values.text[column]);
-  }
-  return line;
-}
-
-bool MemorySource::Read(char* buffer, std::size_t capacity, std::size_t& count) {
-  count = std::min(capacity, bytes_.size());
-  if (count != 0) std::memcpy(buffer, bytes_.data(), count);
-  bytes_.remove_prefix(count);
-  return true;
-}
-
-LineReader::LineReader(ByteSource& source, std::size_t chunkSize)
-    : source_(source), chunk_(std::max<std::size_t>(chunkSize, 1)) {}
-
-std::string_view WithoutByteOrderMark(std::string_view firstLine) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (firstLine.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-    firstLine.remove_prefix(kByteOrderMark.size());
-  return firstLine;
-}
-
-void LineReader::Probe() {
-  probed_ = true;
-  probe_.resize(kLineEndProbe);
-  std::size_t filled = 0;
-  while (filled < probe_.size()) {
-    std::size_t count = 0;
-    if (!source_.Read(&probe_[filled], probe_.size() - filled, count)) {
-      failedAhead_ = true;  // told once the bytes before it are used
-      break;
-    }
-    if (count == 0) break;
-    filled += std::min(count, probe_.size() - filled);
-  }
-  probe_.resize(filled);
-  // A file of lone CRs (an old Macintosh file) ends its lines with them.
-  crEndsLines_ = probe_.find('\r') != std::string::npos && probe_.find('\n') == std::string::npos;
-}
-
-bool LineReader::Fill() {
-  if (ended_) return false;
-  if (!probed_) Probe();
-  std::size_t count = 0;
-  if (probeUsed_ < probe_.size()) {
-    count = std::min(chunk_.size(), probe_.size() - probeUsed_);
-    std::memcpy(chunk_.data(), probe_.data() + probeUsed_, count);
-    probeUsed_ += count;
-    if (probeUsed_ == probe_.size()) std::string().swap(probe_);
-  } else if (failedAhead_ || !source_.Read(chunk_.data(), chunk_.size(), count)) {
-    failed_ = true;
-    ended_ = true;
-    return false;
-  }
-  if (count == 0) {
-    ended_ = true;
-    return false;
-  }
-  pos_ = 0;
-  end_ = std::min(count, chunk_.size());
-  scan_ = ScanWindow();
-  return true;
-}
-
-bool LineReader::TooLongWith(std::string_view run) {
-  if (line_.size() + run.size() <= kMaxLineLength) return false;
-  // Not a file of lines at all, most likely: stop before memory runs out.
-  tooLong_ = true;
-  ended_ = true;
-  return true;
-}
-
-std::string_view LineReader::Joined(std::string_view run) {
-  if (line_.empty()) return run;
-  line_ += run;
-  return line_;
-}
-
-bool LineReader::Next(std::string_view& line) {
-  // Most lines lie whole in the chunk and end with LF or CR LF.
-  if (pos_ < end_ && !ended_) {
-    const char* const data = chunk_.data();
-    // The window of the line before often holds this line's end too.
-    const uint64_t ahead = pos_ - scan_.base < kWindow ? scan_.hits >> (pos_ - scan_.base) : 0;
-    const std::size_t at = ahead != 0 ? pos_ + static_cast<std::size_t>(__builtin_ctzll(ahead))
-                                      : ActiveScans().findLineControl(data, end_, pos_, scan_);
-    if (at < end_ && at - pos_ <= kMaxLineLength) {
-      const std::size_t after = data[at] == '\n'                                            ? at + 1
-                                : data[at] == '\r' && at + 1 < end_ && data[at + 1] == '\n' ? at + 2
-                                                                                            : 0;
-      if (after != 0) {
-        line = std::string_view(data + pos_, at - pos_);
-        pos_ = after;
-        return true;
-      }
-    }
-  }
-  return NextAcrossChunks(line);
-}
-
-bool LineReader::NextAcrossChunks(std::string_view& line) {
-  line = std::string_view();
-  line_.clear();
-  bool consumed = false;  // whether this line has taken any byte
-  while (!ended_) {
-    if (pos_ == end_ && !Fill()) break;
-    const char* const data = chunk_.data();
-    const std::size_t at = ActiveScans().findLineControl(data, end_, pos_, scan_);
-    const std::string_view rest(data + pos_, end_ - pos_);
-    const std::string_view run = rest.substr(0, at - pos_);
-    consumed = consumed || !run.empty();
-    if (TooLongWith(run)) return false;
-    if (run.size() == rest.size()) {
-      // The chunk ends inside the line: keep its text before the chunk is refilled.
-      line_ += run;
-      pos_ = end_;
-      continue;
-    }
-    pos_ += run.size() + 1;
-    const char control = rest[run.size()];
-    if (control == kEndOfFile) {
-      // Nothing after the end-of-file mark is read, inside a line or at its start.
-      ended_ = true;
-      if (!consumed) return false;
-      line = Joined(run);
-      return true;
-    }
-    consumed = true;
-    // A CR ends the line together with the LF right after it; alone it is
-    // dropped, unless the file ends its lines with lone CRs.
-    if (control == '\r' && !(pos_ < end_ && data[pos_] == '\n')) {
-      if (crEndsLines_) {
-        line = Joined(run);
-        return true;
-      }
-      line_ += run;
-      if (pos_ == end_ && !Fill()) break;
-      if (chunk_[pos_] != '\n') continue;
-      ++pos_;
-      line = line_;
-      return true;
-    }
-    if (control == '\r') ++pos_;
-    line = Joined(run);
-    return true;
-  }
-  if (!consumed || failed_) return false;
-  line = line_;
-  return true;
-}
+const ScanKernels& ActiveScans() { return *LoadActive(); }

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "csv/csv_dialect.h"
-#include "csv/import_values.h"
+#include "exchange/formats/csv_dialect.h"
+#include "exchange/formats/import_values.h"
 
 // Whether the first line that is not blank opens a vCard ("BEGIN:VCARD",
 // regardless of case and surrounding blanks). Only reads ahead: the lines are

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "csv/csv_format.h"
+#include "exchange/text/line_reader.h"
 
 enum class TextEncoding {
   Undecided,  // no mark and nothing but ASCII so far: the same in every encoding

@@ -1,4 +1,4 @@
-#include "csv/progress.h"
+#include "exchange/commands/progress.h"
 
 #include <utility>
 

@@ -1,15 +1,15 @@
-#include "csv/text_decoding.h"
+#include "exchange/text/text_decoding.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
+#include "exchange/text/text_marks.h"
 #include "host/unicode_text.h"
 #include "records/StoredText.h"
 
 namespace {
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
 // How far a file without a mark is examined from its first non-ASCII byte.
@@ -65,15 +65,15 @@ bool DecodingSource::Refill() {
 
 void DecodingSource::DetectMark() {
   // A start that may still grow into a mark waits for more bytes.
-  const bool mayGrow = input_.size() < kUtf8Mark.size() &&
-                       (StartsWith(kUtf8Mark, input_) ||
+  const bool mayGrow = input_.size() < kUtf8ByteOrderMark.size() &&
+                       (StartsWith(kUtf8ByteOrderMark, input_) ||
                         (input_.size() < kUtf16LEMark.size() &&
                          (StartsWith(kUtf16LEMark, input_) || StartsWith(kUtf16BEMark, input_))));
   if (mayGrow && !rawEnded_) return;
   markChecked_ = true;
-  if (StartsWith(input_, kUtf8Mark)) {
+  if (StartsWith(input_, kUtf8ByteOrderMark)) {
     encoding_ = TextEncoding::Utf8;
-    input_.erase(0, kUtf8Mark.size());
+    input_.erase(0, kUtf8ByteOrderMark.size());
   } else if (StartsWith(input_, kUtf16LEMark)) {
     encoding_ = TextEncoding::Utf16LE;
     input_.erase(0, kUtf16LEMark.size());

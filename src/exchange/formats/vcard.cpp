@@ -1,14 +1,14 @@
-#include "csv/vcard.h"
+#include "exchange/formats/vcard.h"
 
 #include <vector>
 
-#include "csv/ascii_text.h"
+#include "exchange/text/ascii_text.h"
+#include "exchange/text/text_marks.h"
 #include "host/unicode_text.h"
 #include "records/KestrinUserU.h"
 
 namespace {
 
-constexpr char kEndOfFile = 26;  // Ctrl-Z: the line reader stops at it
 constexpr std::size_t kFoldOctets = 75;
 
 bool StartsNoCase(std::string_view text, std::string_view lower) {

@@ -12,8 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/csv_format.h"
-#include "csv/import_values.h"
+#include "exchange/formats/csv_format.h"
+#include "exchange/formats/import_values.h"
+#include "exchange/text/line_reader.h"
 
 inline constexpr char kSemicolon = ';';
 inline constexpr char kComma = ',';
@@ -22,26 +23,6 @@ inline constexpr char kTab = '\t';
 // The line break that a quoted value's line end becomes: the one the
 // platform's edit controls show.
 inline constexpr std::string_view kValueLineBreak = "\r\n";
-
-// A line reader with lines taken ahead, so that the kind of a file can be
-// told from its first lines before its reading starts.
-class LineStream {
- public:
-  explicit LineStream(LineReader& reader) : reader_(reader) {}
-  LineStream(const LineStream&) = delete;
-  LineStream& operator=(const LineStream&) = delete;
-
-  bool Next(std::string& line);
-  // The line `ahead` places after the next one (0: the next), or null past the end.
-  const std::string* Peek(std::size_t ahead);
-  // Lines handed out by Next so far.
-  std::size_t LinesRead() const { return linesRead_; }
-
- private:
-  LineReader& reader_;  // not owned
-  std::deque<std::string> ahead_;
-  std::size_t linesRead_ = 0;
-};
 
 // The separator for the whole file: a semicolon when the title line holds
 // one, as in the plug-in's own files; otherwise the comma or tab that stands

@@ -1,10 +1,11 @@
-#include "csv/csv_dialect.h"
+#include "exchange/formats/csv_dialect.h"
 
 #include <algorithm>
 #include <map>
 #include <utility>
 
-#include "csv/ascii_text.h"
+#include "exchange/text/ascii_text.h"
+#include "exchange/text/text_marks.h"
 
 namespace {
 
@@ -195,28 +196,6 @@ std::string PhoneValue(const FieldList& fields, const std::vector<TitleMap::Phon
 }
 
 }  // namespace
-
-bool LineStream::Next(std::string& line) {
-  if (!ahead_.empty()) {
-    line = std::move(ahead_.front());
-    ahead_.pop_front();
-  } else {
-    std::string_view view;
-    if (!reader_.Next(view)) return false;
-    line.assign(view);
-  }
-  ++linesRead_;
-  return true;
-}
-
-const std::string* LineStream::Peek(std::size_t ahead) {
-  std::string_view line;
-  while (ahead_.size() <= ahead) {
-    if (!reader_.Next(line)) return nullptr;
-    ahead_.emplace_back(line);
-  }
-  return &ahead_[ahead];
-}
 
 char DetectSeparator(std::string_view titleLine) {
   if (titleLine.find(kSemicolon) != std::string_view::npos) return kSemicolon;

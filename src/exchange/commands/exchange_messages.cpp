@@ -1,0 +1,37 @@
+#include "exchange/commands/exchange_messages.h"
+
+#include <atomic>
+
+#include "records/StoredText.h"
+#include "shell/shell.h"
+
+namespace {
+
+// True while an Import or Export command runs.
+std::atomic<bool> exchangeRunning{false};
+
+}  // namespace
+
+void ShowClosingMessage(const char* text, const std::string& caption) {
+  shell::ShowMessage(Translated(text), caption, shell::kMessageOk);
+}
+
+std::string LineText(const char* text, std::size_t line) {
+  std::string translated = Translated(text);
+  const std::size_t mark = translated.find("%u");
+  if (mark != std::string::npos) translated.replace(mark, 2, std::to_string(line));
+  return translated;
+}
+
+void ShowFileFailure(const char* text, const std::string& where, const std::string& path,
+                     const std::string& reason, const std::string& caption) {
+  std::string message = Translated(text);
+  if (!where.empty()) message += "\n" + where;
+  shell::ShowMessage(message + "\n\n" + path + ": " + reason, caption, shell::kMessageIconError);
+}
+
+ExchangeGuard::ExchangeGuard() : entered_(!exchangeRunning.exchange(true)) {}
+
+ExchangeGuard::~ExchangeGuard() {
+  if (entered_) exchangeRunning = false;
+}
