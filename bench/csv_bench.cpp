@@ -156,22 +156,23 @@ std::string WriteKindFile(const testhost::TempFolder& folder, FileKind kind, std
         "Web Page 1\r\n";
   for (std::size_t i = 0; i < users; ++i) {
     const std::string n = std::to_string(i);
-    VCardContact user{"First" + n,
-                      "Lastname" + n,
-                      "Nick, " + n,
-                      "user" + n + "@example.com",
-                      "+49 171 " + n,
-                      "http://example.com/~u" + n,
-                      static_cast<int32_t>(i % 6)};
+    ContactDetails user;
+    user.first = "First" + n;
+    user.last = "Lastname" + n;
+    user.nick = "Nick, " + n;
+    user.email = "user" + n + "@example.com";
+    user.mobile = "+49 171 " + n;
+    user.homepage = "http://example.com/~u" + n;
+    user.contactType = static_cast<int32_t>(i % 6);
     switch (kind) {
       case FileKind::Semicolon:
         bytes += user.first + ';' + user.last + ";\"" + user.nick + "\";" + std::to_string(i % 6) +
-                 ';' + user.email + ';' + user.mobile + ';' + user.web + kLineEnd;
+                 ';' + user.email + ';' + user.mobile + ';' + user.homepage + kLineEnd;
         break;
       case FileKind::Comma:
         bytes += user.first + ',' + user.last + ',' + user.first + ' ' + user.last + ',' +
                  QuoteField(user.nick, kComma) + ',' + user.email + ',' + user.mobile + ',' +
-                 QuoteField(i % 4 == 0 ? "met at the\r\nfair" : "", kComma) + ',' + user.web +
+                 QuoteField(i % 4 == 0 ? "met at the\r\nfair" : "", kComma) + ',' + user.homepage +
                  kLineEnd;
         break;
       default: bytes += WriteVCard(user);

@@ -194,8 +194,8 @@ void StorePositionAndClose(Editor& editor) {
 }
 
 void ShowBlankNameMessage(Editor& editor) {
-  const std::string text = Translated(N_("Invalid or empty full user name."));
-  const std::string caption = Translated(N_("Error"));
+  const std::string text = Translated(kBlankFullNameText);
+  const std::string caption = Translated(kBlankFullNameCaption);
   MessageBoxW(editor.window, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONERROR);
   // The box's loop dispatches every message of the thread: the window may
   // have been closed or hidden meanwhile, and its controls released with it.
@@ -219,7 +219,8 @@ void SaveEditor(Editor& editor) {
     return;
   }
   const FullNameParts parts = NamesToStore(editor, fullName);
-  if (IsBlank(editor.nick->GetText())) editor.nick->SetText(Trim(fullName));
+  if (IsBlank(editor.nick->GetText()))
+    editor.nick->SetText(NicknameFor(editor.nick->GetText(), fullName));
 
   // Every field is read before the host is called: a hook of the host may
   // pump messages, and the window may be gone when the call returns.

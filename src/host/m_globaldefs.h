@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/text_mark.h"
+
 #if defined(_WIN32)
 #define MIRANDA_CDECL __cdecl
 #define MIRANDA_STDCALL __stdcall
@@ -257,11 +259,8 @@ std::string_view StorableText(std::string_view text, bool utf8);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
 
 // The host's translation of `text`, copied: 8-bit text in the code page.
-// Every literal that can reach it is written N_("...") where it stands: the
-// mark changes nothing, and scripts/gen-langpack.py collects the marked texts
-// into the translation template.
+// Every literal that can reach it is marked N_("...") where it stands.
 std::string TranslateText(const char* text);
-#define N_(text) text
 
 void BroadcastAck(const char* module, ContactHandle contact, int type, int result,
                   HostHandle process, LParam extra);

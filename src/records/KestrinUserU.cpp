@@ -37,19 +37,12 @@ constexpr const char* kOldStatusSetting = "OldStatus";
 
 }  // namespace
 
-std::string Trim(const std::string& text) {
-  auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && isTrimmed(text[begin])) ++begin;
-  while (end > begin && isTrimmed(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+std::string Trim(const std::string& text) { return std::string(TrimView(text)); }
 
-bool IsBlank(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) > 32) return false;
-  return true;
+bool IsBlank(const std::string& text) { return TrimView(text).empty(); }
+
+std::string NicknameFor(const std::string& nick, const std::string& fullName) {
+  return IsBlank(nick) ? Trim(fullName) : nick;
 }
 
 bool IsProtocolOnline(uint32_t status) {

@@ -8,12 +8,7 @@
 #include <string>
 
 #include "host/m_globaldefs.h"
-
-// Contact types as stored in the contact's type setting; the captions are the items of the
-// editor's list, in this order.
-inline constexpr const char* kContactTypeCaptions[] = {
-    N_("Unspecified"), N_("Family"), N_("Friends"), N_("Business"), N_("VIP"), N_("Other")};
-inline constexpr int kContactTypeCount = 6;
+#include "records/ContactDetails.h"
 
 // At most this many characters follow the first blank into the last name.
 inline constexpr std::size_t kMaxLastNameLength = 255;
@@ -22,6 +17,13 @@ struct FullNameParts {
   std::string first;
   std::string last;
 };
+
+// The naming rule of every Kestrin user, made in the editor or by an import:
+// a blank full name is refused with this message and caption, and an empty
+// nickname becomes the trimmed full name.
+inline constexpr const char* kBlankFullNameText = N_("Invalid or empty full user name.");
+inline constexpr const char* kBlankFullNameCaption = N_("Error");
+std::string NicknameFor(const std::string& nick, const std::string& fullName);
 
 // Removes every leading and trailing character of code 32 or less.
 std::string Trim(const std::string& text);
@@ -50,16 +52,6 @@ void AssignUserId(ContactHandle contact);
 // numbers every Kestrin user without one.
 void NumberContacts();
 
-struct ContactDetails {
-  std::string nick;
-  std::string first;
-  std::string last;
-  int32_t contactType = 0;
-  std::string email;
-  std::string homepage;
-  std::string mobile;
-  uint32_t address = 0;
-};
 // Every detail of a Kestrin user; missing texts read as empty, a missing type
 // and address as 0.
 ContactDetails ReadContactDetails(ContactHandle contact);

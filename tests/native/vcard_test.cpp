@@ -95,13 +95,13 @@ TEST(VCardRead, OnlyAFileThatBeginsWithACardIsOne) {
 }
 
 TEST(VCardWrite, WritesVersion30FoldedAndEscaped) {
-  VCardContact contact;
+  ContactDetails contact;
   contact.first = "Zo\xC3\xAB";
   contact.last = "Smith; Jones";
   contact.nick = "Z, the \\ one\r\nsecond line";
   contact.email = "zoe@example.org";
   contact.mobile = "+44 7700 900123";
-  contact.web = "http://example.org/?a=1;b=2,3";
+  contact.homepage = "http://example.org/?a=1;b=2,3";
   contact.contactType = 3;
   EXPECT_EQ(WriteVCard(contact),
             "BEGIN:VCARD\r\nVERSION:3.0\r\n"
@@ -114,7 +114,7 @@ TEST(VCardWrite, WritesVersion30FoldedAndEscaped) {
             "CATEGORIES:Business\r\n"
             "END:VCARD\r\n");
 
-  VCardContact plain;
+  ContactDetails plain;
   plain.nick = "Solo";
   plain.contactType = -1;  // no name, no CATEGORIES
   EXPECT_EQ(WriteVCard(plain),
@@ -123,7 +123,7 @@ TEST(VCardWrite, WritesVersion30FoldedAndEscaped) {
 
   // 73 ASCII octets and then two-octet letters: no line is longer than 75
   // octets and no fold cuts a letter in two.
-  VCardContact longName;
+  ContactDetails longName;
   longName.first = std::string(70, 'a');
   for (int i = 0; i < 60; ++i) longName.first += "\xC3\xA4";
   const std::string card = WriteVCard(longName);
@@ -156,20 +156,20 @@ TEST(VCardWrite, WrittenUsersReadBackIdentical) {
   std::string file;
   std::vector<ImportValues> expected;
   for (std::size_t i = 0; i < 60; ++i) {
-    VCardContact user;
+    ContactDetails user;
     user.first = texts[(i + 1) % texts.size()];
     user.last = texts[(i * 3 + 2) % texts.size()];
     user.nick = texts[(i * 5) % texts.size()];
     user.email = texts[(i * 7) % texts.size()];
     user.mobile = texts[(i * 2 + 1) % texts.size()];
-    user.web = texts[(i * 11 + 4) % texts.size()];
+    user.homepage = texts[(i * 11 + 4) % texts.size()];
     user.contactType = static_cast<int32_t>(i % 6);
     file += WriteVCard(user);
     std::string fullName = user.first;
     if (!user.last.empty()) fullName += (fullName.empty() ? "" : " ") + user.last;
     expected.push_back(Values(user.first, user.last, fullName.empty() ? user.nick : fullName,
                               user.nick, i % 6 == 0 ? "" : std::to_string(i % 6), user.email,
-                              user.mobile, user.web));
+                              user.mobile, user.homepage));
   }
   EXPECT_EQ(ReadCards(file), expected);
 }

@@ -76,19 +76,6 @@ class PendingFile {
   bool placed_ = false;
 };
 
-VCardContact ReadVCardContact(ContactHandle contact) {
-  ContactDetails details = ReadContactDetails(contact);
-  VCardContact card;
-  card.first = std::move(details.first);
-  card.last = std::move(details.last);
-  card.nick = std::move(details.nick);
-  card.email = std::move(details.email);
-  card.mobile = std::move(details.mobile);
-  card.web = std::move(details.homepage);
-  card.contactType = details.contactType;
-  return card;
-}
-
 // A new file beside `target` that is to take its place. In a folder too long
 // for the system's names, it gets one of our own: "~" and hexadecimal digits,
 // no longer than the target's own name, so that it fits wherever the target does.
@@ -142,7 +129,7 @@ ExportEnd WriteExportFile(const std::string& target, ExportFormat format, bool u
     if (pending.Failed()) return false;
     if (!IsOwnContact(contact)) return true;
     if (vCard) {
-      pending.Append(WriteVCard(ReadVCardContact(contact)));
+      pending.Append(WriteVCard(ReadContactDetails(contact)));
     } else {
       std::string line = ExportRecord(contact) + kLineEnd;
       if (utf8) {

@@ -74,8 +74,8 @@ RecordResult ImportRecord(const ImportValues& values) {
     // An address book's display name, else the nickname, stands for the full name.
     const std::string& given = IsBlank(values.fullName) ? name : values.fullName;
     if (IsBlank(given)) {
-      shell::ShowMessage(Translated(N_("Invalid or empty full user name.")),
-                         Translated(N_("Error")), shell::kMessageIconError);
+      shell::ShowMessage(Translated(kBlankFullNameText), Translated(kBlankFullNameCaption),
+                         shell::kMessageIconError);
       return RecordResult::NoName;
     }
     fullName = given;
@@ -86,7 +86,7 @@ RecordResult ImportRecord(const ImportValues& values) {
     first = Trim(first);
     last = Trim(last);
   }
-  if (IsBlank(name)) name = Trim(fullName);
+  name = NicknameFor(name, fullName);
 
   details.nick = std::move(name);
   details.first = std::move(first);

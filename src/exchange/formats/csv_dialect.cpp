@@ -6,6 +6,7 @@
 
 #include "exchange/text/ascii_text.h"
 #include "exchange/text/text_marks.h"
+#include "records/ContactDetails.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include "exchange/text/ascii_text.h"
 #include "exchange/text/text_marks.h"
 #include "host/unicode_text.h"
-#include "records/KestrinUserU.h"
 
 namespace {
 
@@ -374,7 +373,7 @@ bool VCardReader::Next(ImportValues& card) {
   return true;
 }
 
-std::string WriteVCard(const VCardContact& contact) {
+std::string WriteVCard(const ContactDetails& contact) {
   std::string out = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
   std::string name;
   AppendText(name, contact.last, true);
@@ -390,7 +389,7 @@ std::string WriteVCard(const VCardContact& contact) {
   // Addresses and numbers are not lists: commas and semicolons stay as they are.
   if (!contact.email.empty()) AppendProperty(out, "EMAIL;TYPE=INTERNET", contact.email, false);
   if (!contact.mobile.empty()) AppendProperty(out, "TEL;TYPE=CELL", contact.mobile, false);
-  if (!contact.web.empty()) AppendProperty(out, "URL", contact.web, false);
+  if (!contact.homepage.empty()) AppendProperty(out, "URL", contact.homepage, false);
   if (contact.contactType > 0 && contact.contactType < kContactTypeCount)
     AppendProperty(out, "CATEGORIES", kContactTypeCaptions[contact.contactType], true);
   out += "END:VCARD\r\n";

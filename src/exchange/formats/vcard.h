@@ -9,6 +9,7 @@
 
 #include "exchange/formats/csv_dialect.h"
 #include "exchange/formats/import_values.h"
+#include "records/ContactDetails.h"
 
 // Whether the first line that is not blank opens a vCard ("BEGIN:VCARD",
 // regardless of case and surrounding blanks). Only reads ahead: the lines are
@@ -48,20 +49,9 @@ class VCardReader {
   std::size_t openedLine_ = 0;  // where the card that cardOpen_ tells of began
 };
 
-// What the export writes of one Kestrin user.
-struct VCardContact {
-  std::string first;
-  std::string last;
-  std::string nick;
-  std::string email;
-  std::string mobile;
-  std::string web;
-  int32_t contactType = 0;
-};
-
 // One card in vCard 3.0: N, FN, NICKNAME, EMAIL, TEL;TYPE=CELL, URL and the
 // contact type's name as CATEGORIES (none for "Unspecified" or a type without
 // a name); empty values are left out. Lines end in CR LF and are folded at 75
 // octets, never inside a UTF-8 sequence. Byte 26 becomes a blank, since no
 // reader of the file would read past it.
-std::string WriteVCard(const VCardContact& contact);
+std::string WriteVCard(const ContactDetails& contact);

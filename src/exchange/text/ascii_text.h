@@ -16,10 +16,3 @@ inline bool EqualsNoCase(std::string_view text, std::string_view lower) {
     if (LowerAscii(text[at]) != lower[at]) return false;
   return true;
 }
-
-// Without the characters of code 32 or less at either end.
-inline std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
-  return text;
-}
