@@ -12,7 +12,7 @@
 inline void PrintTo(const ImportValues& v, std::ostream* out) {
   *out << "{first '" << v.first << "', last '" << v.last << "', full '" << v.fullName << "', nick '"
        << v.nick << "', type '" << v.type << "', mail '" << v.email << "', mobile '" << v.mobile
-       << "', web '" << v.web << "'}";
+       << "', web '" << v.web << "', group '" << v.group << "'}";
 }
 
 using Cards = std::vector<ImportValues>;
@@ -20,6 +20,14 @@ using Cards = std::vector<ImportValues>;
 inline ImportValues Values(std::string first, std::string last, std::string fullName,
                            std::string nick, std::string type, std::string email,
                            std::string mobile, std::string web) {
-  return {std::move(first), std::move(last),  std::move(fullName), std::move(nick),
-          std::move(type),  std::move(email), std::move(mobile),   std::move(web)};
+  ImportValues values;
+  values.first = std::move(first);
+  values.last = std::move(last);
+  values.fullName = std::move(fullName);
+  values.nick = std::move(nick);
+  values.type = std::move(type);
+  values.email = std::move(email);
+  values.mobile = std::move(mobile);
+  values.web = std::move(web);
+  return values;
 }
