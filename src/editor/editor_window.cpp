@@ -17,6 +17,7 @@
 #include "records/INetAuxU.h"
 #include "records/KestrinUserU.h"
 #include "records/StoredText.h"
+#include "shell/shell.h"
 #include "shell/win32_module.h"
 #include "shell/win32_text.h"
 
@@ -28,6 +29,9 @@ constexpr int kWindowHeight = 404;
 // screen always shows it, since that screen's top-left corner is (0, 0).
 constexpr int kDefaultLeft = 271;
 constexpr int kDefaultTop = 210;
+// Where the window opens: the stored place, else where it was last, else the default.
+int32_t editorLeft = kDefaultLeft;
+int32_t editorTop = kDefaultTop;
 // A title bar without system menu or close box, and a frame that cannot be
 // resized.
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION;
@@ -48,6 +52,7 @@ constexpr const char* kNoAddress = "0.0.0.0";
 
 // The window and its 18 controls, from creation to destruction.
 struct Editor {
+  ContactHandle contact = 0;  // the edited Kestrin user; 0 while a new one is added
   HWND window = nullptr;
   std::vector<std::unique_ptr<TsVCLWinControl>> controls;  // in creation order
   // Not owned: the controls among the above that the editor reads and writes.
@@ -162,10 +167,10 @@ void BuildEditorControls(Editor& editor) {
 
   for (const char* caption : kContactTypeCaptions) editor.contactType->AddItem(Translated(caption));
   // A new user keeps the texts the fields were made with.
-  if (EditedContact == 0)
+  if (editor.contact == 0)
     editor.contactType->SetItemIndex(0);
   else
-    LoadContact(editor, EditedContact);
+    LoadContact(editor, editor.contact);
 
   // The caret at the start of the full name, nothing selected.
   SetFocus(editor.fullName->Handle);
@@ -208,7 +213,7 @@ void ShowBlankNameMessage(Editor& editor) {
 // The split cannot tell "Mary Ann" / "Smith" from "Mary" / "Ann Smith": a
 // full name left as it was loaded keeps the stored names.
 FullNameParts NamesToStore(const Editor& editor, const std::string& fullName) {
-  if (EditedContact != 0 && fullName == editor.loadedFullName) return editor.loadedNames;
+  if (editor.contact != 0 && fullName == editor.loadedFullName) return editor.loadedNames;
   return SplitFullName(fullName);
 }
 
@@ -234,7 +239,7 @@ void SaveEditor(Editor& editor) {
   details.mobile = editor.mobile->GetText();
   details.address = DottedToAddr(ReverseDotted(editor.address->GetText()));
 
-  ContactHandle contact = EditedContact;
+  ContactHandle contact = editor.contact;
   if (contact == 0) {
     contact = CreateContactEntry(fullName);
     if (contact == 0) return;  // the host made no contact: the window stays open
@@ -348,13 +353,13 @@ bool CaptionBarIsOnAScreen(int left, int top) {
 // that a window closed left of or above the screen edge comes back there. A
 // place whose title bar is on no screen falls back to the default.
 void ReadStoredPosition() {
-  EditorLeft = static_cast<int16_t>(
-      GetSettingWord(0, kModule, kLeftSetting, static_cast<uint16_t>(EditorLeft)));
-  EditorTop = static_cast<int16_t>(
-      GetSettingWord(0, kModule, kTopSetting, static_cast<uint16_t>(EditorTop)));
-  if (!CaptionBarIsOnAScreen(EditorLeft, EditorTop)) {
-    EditorLeft = kDefaultLeft;
-    EditorTop = kDefaultTop;
+  editorLeft = static_cast<int16_t>(
+      GetSettingWord(0, kModule, kLeftSetting, static_cast<uint16_t>(editorLeft)));
+  editorTop = static_cast<int16_t>(
+      GetSettingWord(0, kModule, kTopSetting, static_cast<uint16_t>(editorTop)));
+  if (!CaptionBarIsOnAScreen(editorLeft, editorTop)) {
+    editorLeft = kDefaultLeft;
+    editorTop = kDefaultTop;
   }
 }
 
@@ -369,7 +374,7 @@ class EditorWindowClass {
     windowClass.lpfnWndProc = EditorWindowProc;
     windowClass.hInstance = PluginModule();
     // Shared icons: nothing to release. A missing icon leaves the default.
-    windowClass.hIcon = LoadIconW(PluginModule(), L"KESTRINUSERS");
+    windowClass.hIcon = LoadIconA(PluginModule(), shell::kKestrinUsersIcon);
     windowClass.hIconSm = windowClass.hIcon;
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
@@ -423,16 +428,17 @@ void RunMessageLoop(Editor& editor) {
   }
 }
 
-void RunEditor() {
+void RunEditor(ContactHandle contact, const std::string& untranslatedCaption) {
   ReadStoredPosition();
-  const std::string caption = Translated(EditorCaption.c_str());
+  const std::string caption = Translated(untranslatedCaption.c_str());
   const EditorWindowClass windowClass(caption);
   Editor editor;
+  editor.contact = contact;
   const CurrentEditorScope current(editor);
 
   const std::wstring title = Widen(caption);
   const HWND window =
-      CreateWindowExW(0, title.c_str(), title.c_str(), kWindowStyle, EditorLeft, EditorTop,
+      CreateWindowExW(0, title.c_str(), title.c_str(), kWindowStyle, editorLeft, editorTop,
                       kWindowWidth, kWindowHeight, nullptr, nullptr, PluginModule(), nullptr);
   if (window != nullptr) {
     ShowWindow(window, SW_SHOW);
@@ -450,8 +456,8 @@ void RunEditor() {
 
 }  // namespace
 
-void RunEditorWindow() {
+void RunEditorWindow(ContactHandle contact, const std::string& caption) {
   // One window at a time, even if EditorOpen was cleared under an open one.
   // An exception goes on to the command, which tells the user.
-  if (CurrentEditor == nullptr) RunEditor();
+  if (CurrentEditor == nullptr) RunEditor(contact, caption);
 }

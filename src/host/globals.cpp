@@ -7,8 +7,3 @@ HostHandle PreBuildHook = 0;
 HostHandle EditMenuItem = 0;
 int32_t LastUserID = 0;
 std::atomic<int32_t> NextSendSequence{0};
-
-ContactHandle EditedContact = 0;
-std::string EditorCaption;
-int32_t EditorLeft = 271;
-int32_t EditorTop = 210;

@@ -21,17 +21,6 @@ extern int32_t LastUserID;
 // Sequence number of the next accepted message; sends may come from several
 // threads at once, and each must get its own number.
 extern std::atomic<int32_t> NextSendSequence;
-// Message acknowledgements on their way; Unload waits for them. Its type
-// needs the platform's threads, a layer above this one: it is defined with
-// the protocol services.
-class WorkerQueue;
-extern WorkerQueue PendingAcks;
-
-// Editor state, kept from one opening of the editor window to the next.
-extern ContactHandle EditedContact;  // 0: a new Kestrin user
-extern std::string EditorCaption;    // untranslated, without its "&"
-extern int32_t EditorLeft;
-extern int32_t EditorTop;
 
 // The module name: protocol, settings module and service prefix.
 inline constexpr const char* kModule = "mKestrinUser";

@@ -31,7 +31,7 @@ struct MainMenuEntry {
 
 // Created in this order; the host sorts them by position into Add, Import, Export.
 constexpr MainMenuEntry kMainMenu[] = {
-    {N_("&Add Kestrin User"), 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
+    {N_("&Add Kestrin User"), 1000010000, "mKestrinUser/Add", shell::kKestrinUsersIcon},
     {N_("&Export Kestrin Users"), 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
     {N_("&Import Kestrin Users"), 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
 };
@@ -55,7 +55,7 @@ HostHandle AddEditMenuItem() {
   item.cbSize = sizeof(CLISTMENUITEM);
   item.pszName = name.c_str();
   item.position = 1000080001;
-  item.hIcon = shell::LoadPluginIcon("KESTRINUSERS");
+  item.hIcon = shell::LoadPluginIcon(shell::kKestrinUsersIcon);
   item.pszService = "mKestrinUser/Edit";
   const intptr_t handle =
       CallHostService("CList/AddContactMenuItem", 0, reinterpret_cast<LParam>(&item));
@@ -129,15 +129,14 @@ intptr_t MIRANDA_CDECL OnPreBuildContactMenu(WParam contact, LParam) {
 
 void OpenEditor(ContactHandle contact) {
   if (EditorOpen) return;
-  EditedContact = contact;
   // The menu item's name without its "&".
-  EditorCaption = contact == 0 ? N_("Add Kestrin User") : N_("Edit Kestrin User");
+  const char* caption = contact == 0 ? N_("Add Kestrin User") : N_("Edit Kestrin User");
   EditorOpen = true;
   // Cleared however the window ends, so that a later Add or Edit can open it.
   struct ClosedAtTheEnd {
     ~ClosedAtTheEnd() { EditorOpen = false; }
   } closed;
-  RunEditorWindow();
+  RunEditorWindow(contact, caption);
 }
 
 intptr_t MIRANDA_CDECL AddCommand(WParam, LParam) {

@@ -32,7 +32,7 @@ intptr_t MIRANDA_CDECL GetName(WParam bufferSize, LParam buffer) {
 
 intptr_t MIRANDA_CDECL LoadIcon(WParam, LParam) {
   return GuardedHandler(
-      [] { return static_cast<intptr_t>(shell::LoadPluginIcon("KESTRINUSERS")); });
+      [] { return static_cast<intptr_t>(shell::LoadPluginIcon(shell::kKestrinUsersIcon)); });
 }
 
 intptr_t MIRANDA_CDECL GetStatus(WParam, LParam) {
@@ -52,9 +52,10 @@ intptr_t MIRANDA_CDECL SetStatus(WParam requested, LParam) {
   });
 }
 
-WorkerQueue PendingAcks;
-
 namespace {
+
+// Message acknowledgements on their way; Unload waits for them.
+WorkerQueue PendingAcks;
 
 struct MessageRequest {
   ContactHandle contact;

@@ -31,6 +31,9 @@ class WorkerThread {
 // could be started (the job then has not run). The job must not throw.
 std::unique_ptr<WorkerThread> StartWorker(std::function<void()> job);
 
+// The library's own icon: the protocol's, the Add and Edit items' and the editor window's.
+inline constexpr const char* kKestrinUsersIcon = "KESTRINUSERS";
+
 // The library's icon resource `name`, at the system's standard icon size.
 HostHandle LoadPluginIcon(const char* name);
 

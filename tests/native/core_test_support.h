@@ -26,8 +26,6 @@ class CoreTest : public ::testing::Test {
     EditMenuItem = 0;
     LastUserID = 0;
     NextSendSequence = 0;
-    EditedContact = 0;
-    EditorCaption.clear();
   }
 
   void TearDown() override {

@@ -223,13 +223,13 @@ std::unique_ptr<ProgressWindow> OpenProgressWindow(HostHandle owner, const Progr
 }  // namespace shell
 
 // Natively there is no window: the editor's run is recorded and ends at once.
-void RunEditorWindow() {
+void RunEditorWindow(ContactHandle contact, const std::string& caption) {
   {
     std::lock_guard<std::mutex> lock(testhost::State().mutex);
     std::string what;
     what.swap(testhost::State().editorThrow);
     if (!what.empty()) throw std::runtime_error(what);
-    testhost::State().editorRuns.push_back({EditedContact, EditorCaption});
+    testhost::State().editorRuns.push_back({contact, caption});
   }
   EditorOpen = false;
 }

@@ -100,9 +100,9 @@ class QuotedSplitter {
 };
 
 // Whether a title, without its surrounding blanks (and a UTF-8 byte-order
-// mark before the first), equals `lowerTitle` regardless of case.
-bool IsTitle(std::string_view field, std::string_view lowerTitle) {
-  return EqualsNoCase(TrimView(WithoutByteOrderMark(field)), lowerTitle);
+// mark before the first), equals `title` regardless of case.
+bool IsTitle(std::string_view field, std::string_view title) {
+  return SameNoCase(TrimView(WithoutByteOrderMark(field)), title);
 }
 
 bool ContainsNoCase(std::string_view text, std::string_view lowerPart) {
@@ -121,21 +121,17 @@ struct ForeignTitle {
   bool firstOfSeveral;
 };
 
-// The titles of the address books that people export from (the plug-in's
-// own titles among them, here regardless of case). Google Contacts writes
+// The titles of the address books that people export from, besides the
+// plug-in's own (which count here regardless of case). Google Contacts writes
 // "Name" for the full name; that is the plug-in's own "Name" title, which
 // always keeps its own meaning, so Google's names come from its given and
 // family name columns.
 constexpr ForeignTitle kForeignTitles[] = {
-    {"first name", TitleMap::First, false},      {"given name", TitleMap::First, false},
-    {"last name", TitleMap::Last, false},        {"family name", TitleMap::Last, false},
-    {"display name", TitleMap::FullName, false}, {"name", TitleMap::Nick, false},
-    {"nickname", TitleMap::Nick, false},         {"contact type", TitleMap::Type, false},
-    {"e-mail address", TitleMap::Email, false},  {"primary email", TitleMap::Email, false},
-    {"e-mail 1 - value", TitleMap::Email, true}, {"mobile phone", TitleMap::Mobile, false},
-    {"mobile number", TitleMap::Mobile, false},  {"personal web page", TitleMap::Web, false},
-    {"web page", TitleMap::Web, false},          {"web page 1", TitleMap::Web, false},
-    {"website 1 - value", TitleMap::Web, true},
+    {"given name", TitleMap::First, false},      {"family name", TitleMap::Last, false},
+    {"display name", TitleMap::FullName, false}, {"nickname", TitleMap::Nick, false},
+    {"primary email", TitleMap::Email, false},   {"e-mail 1 - value", TitleMap::Email, true},
+    {"mobile number", TitleMap::Mobile, false},  {"web page", TitleMap::Web, false},
+    {"web page 1", TitleMap::Web, false},        {"website 1 - value", TitleMap::Web, true},
 };
 
 // The plug-in's own columns and the values they give.
@@ -268,6 +264,10 @@ TitleMap ReadTitles(const FieldList& titles) {
   for (std::size_t at = 0; at < titles.size() && at < static_cast<std::size_t>(kAbsentColumn);
        ++at) {
     const auto index = static_cast<int32_t>(at);
+    for (int column = 0; column < kColumnCount; ++column) {
+      int32_t& slot = map.index[kOwnColumnValues[column]];
+      if (slot == kAbsentColumn && IsTitle(titles[at], kColumnTitles[column])) slot = index;
+    }
     for (const ForeignTitle& title : kForeignTitles) {
       if (map.index[title.value] != kAbsentColumn || !IsTitle(titles[at], title.lowerTitle))
         continue;
