@@ -41,6 +41,7 @@
 #include "exchange/formats/csv_format.h"
 #include "exchange/formats/vcard.h"
 #include "host/globals.h"
+#include "native/csv_writing.h"
 #include "plugin/mKestrinUser.h"
 #include "shell/files.h"
 #include "testhost/native_files.h"

@@ -45,10 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     line += text;
   }
   const FieldList back = SplitFields(line);
-  ColumnMap map;
-  for (int i = 0; i < kColumnCount; ++i)
-    if (ColumnValue(back, map, static_cast<Column>(i)) != expected[static_cast<std::size_t>(i)])
-      std::abort();
+  // Every value back in its column; a trailing empty one may add no field.
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    if ((i < back.size() ? back[i] : std::string_view()) != expected[i]) std::abort();
   if (back.size() > static_cast<std::size_t>(kColumnCount)) std::abort();
   return 0;
 }

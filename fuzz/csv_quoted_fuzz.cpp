@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "exchange/formats/csv_dialect.h"
+#include "native/csv_writing.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "import_values_support.h"
+#include "native/csv_writing.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "exchange/commands/export_command.h"
 #include "exchange/commands/import_command.h"
 #include "exchange/commands/import_loop.h"
+#include "exchange/formats/csv_dialect.h"
 #include "exchange/formats/csv_format.h"
 #include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
@@ -711,20 +712,20 @@ TEST_F(CsvExchangeTest, EveryExportedUserComesBackWithItsSevenColumns) {
   LineReader reader(source);
   std::string_view line;
   ASSERT_TRUE(reader.Next(line));
-  ColumnMap map;
-  ASSERT_TRUE(ReadHeader(line, map));
+  const TitleMap map = ReadTitles(SplitFields(line));
   std::size_t index = users.size();
   while (reader.Next(line)) {
     ASSERT_GT(index, 0u) << "more lines than users";
     const Record& r = users[--index];  // the walk yields the newest first
     const FieldList fields = SplitFields(line);
-    EXPECT_EQ(ColumnValue(fields, map, Column::FirstName), Carried(r.first));
-    EXPECT_EQ(ColumnValue(fields, map, Column::LastName), Carried(r.last));
-    EXPECT_EQ(ColumnValue(fields, map, Column::Name), Carried(r.nick));
-    EXPECT_EQ(ColumnValue(fields, map, Column::ContactType), std::to_string(r.type));
-    EXPECT_EQ(ColumnValue(fields, map, Column::Email), Carried(r.mail));
-    EXPECT_EQ(ColumnValue(fields, map, Column::Mobile), Carried(r.mobile));
-    EXPECT_EQ(ColumnValue(fields, map, Column::Homepage), Carried(r.web)) << line;
+    const ImportValues values = TakeValues(fields, map);
+    EXPECT_EQ(values.first, Carried(r.first));
+    EXPECT_EQ(values.last, Carried(r.last));
+    EXPECT_EQ(values.nick, Carried(r.nick));
+    EXPECT_EQ(values.type, std::to_string(r.type));
+    EXPECT_EQ(values.email, Carried(r.mail));
+    EXPECT_EQ(values.mobile, Carried(r.mobile));
+    EXPECT_EQ(values.web, Carried(r.web)) << line;
     EXPECT_LE(fields.size(), 7u) << line;
   }
   EXPECT_EQ(index, 0u) << "fewer lines than users";

@@ -59,65 +59,6 @@ TEST(CsvSplit, FollowsTheFieldRules) {
   for (const SplitCase& c : cases) EXPECT_EQ(Split(c.line), c.fields) << "line: " << c.line;
 }
 
-struct HeaderCase {
-  std::string header;
-  ColumnMap expected;
-};
-
-constexpr int32_t kAbsent = kAbsentColumn;
-
-TEST(CsvHeader, MapsTitlesToTheirFirstExactField) {
-  const HeaderCase cases[] = {
-      {kHeaderLine, {{0, 1, 2, 3, 4, 5, 6}}},
-      {"Name;Contact Type", {{kAbsent, kAbsent, 0, 1, kAbsent, kAbsent, kAbsent}}},
-      {"first name;Last Name", {{kAbsent, 1, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}}},
-      {"Name ;\"Name\";Name", {{kAbsent, kAbsent, 1, kAbsent, kAbsent, kAbsent, kAbsent}}},
-      {"\xEF\xBB\xBF"
-       "First Name;Last Name",
-       {{kAbsent, 1, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}}},
-      {"Extra;Personal Web Page;x;Mobile Phone;E-mail Address;Contact Type;Name;Last Name;"
-       "First Name",
-       {{8, 7, 6, 5, 4, 3, 1}}},
-      {"John;Smith;John Smith;3",
-       {{kAbsent, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}}},
-  };
-  for (const HeaderCase& c : cases) {
-    ColumnMap map;
-    EXPECT_TRUE(ReadHeader(c.header, map));
-    for (int column = 0; column < kColumnCount; ++column)
-      EXPECT_EQ(map.index[column], c.expected.index[column])
-          << "header: " << c.header << ", column " << kColumnTitles[column];
-  }
-}
-
-TEST(CsvHeader, EmptyLineKeepsTheMapInForce) {
-  ColumnMap map;
-  map[Column::Name] = 5;
-  EXPECT_FALSE(ReadHeader("", map));
-  EXPECT_EQ(map[Column::Name], 5);
-  EXPECT_EQ(map[Column::FirstName], 0);
-}
-
-TEST(CsvColumnValue, TakesTheMappedFieldOrEmpty) {
-  ColumnMap map;
-  ASSERT_TRUE(ReadHeader("Name;Contact Type;Last Name", map));
-  const FieldList shortLine = SplitFields("Anna");
-  EXPECT_EQ(ColumnValue(shortLine, map, Column::Name), "Anna");
-  EXPECT_EQ(ColumnValue(shortLine, map, Column::ContactType), "");
-  EXPECT_EQ(ColumnValue(shortLine, map, Column::FirstName), "");  // absent
-
-  const FieldList longLine = SplitFields("Bob; 2 ;Lee;extra;more");
-  EXPECT_EQ(ColumnValue(longLine, map, Column::ContactType), " 2 ");
-  EXPECT_EQ(ColumnValue(longLine, map, Column::LastName), "Lee");
-  EXPECT_EQ(ColumnValue(longLine, map, Column::Homepage), "");
-
-  const ColumnMap byDefault;
-  const FieldList threeFields = SplitFields("a;b;c");
-  EXPECT_EQ(ColumnValue(threeFields, byDefault, Column::Name), "c");
-  for (Column column : {Column::ContactType, Column::Email, Column::Mobile, Column::Homepage})
-    EXPECT_EQ(ColumnValue(threeFields, byDefault, column), "");
-}
-
 struct FieldTextCase {
   std::string value;
   std::string text;

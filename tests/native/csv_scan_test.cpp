@@ -22,19 +22,14 @@ std::vector<std::string> ReadLines(const std::string& bytes, std::size_t chunk) 
   return lines;
 }
 
-// Every instruction set the processor has, each in turn; the best one again
-// at the end.
-class EveryScanSet {
- public:
-  ~EveryScanSet() { UseScanSet(BestScanSet()); }
-  template <class Check>
-  void Each(Check check) {
-    for (const ScanSet set : {ScanSet::Plain, ScanSet::Sse2, ScanSet::Avx2}) {
-      if (!UseScanSet(set)) continue;
-      SCOPED_TRACE("scan set " + std::to_string(static_cast<int>(set)));
-      check();
-    }
+// Each instruction set in turn; one the processor lacks is skipped, not
+// passed. The best one is in use again afterwards.
+class EveryScanSet : public ::testing::TestWithParam<ScanSet> {
+ protected:
+  void SetUp() override {
+    if (!UseScanSet(GetParam())) GTEST_SKIP() << "the processor lacks this instruction set";
   }
+  void TearDown() override { UseScanSet(BestScanSet()); }
 };
 
 // Text of the bytes that matter to lines and fields, in runs that cross the
@@ -47,33 +42,35 @@ std::string RandomText(std::mt19937& random, std::size_t most) {
   return text;
 }
 
-TEST(CsvSplit, EveryScanSetFollowsTheFieldRules) {
+TEST_P(EveryScanSet, SplitterFollowsTheFieldRules) {
   std::mt19937 random(7);
   std::vector<std::string> lines;
   for (int i = 0; i < 3000; ++i) lines.push_back(RandomText(random, 300));
-  EveryScanSet sets;
-  sets.Each([&] {
-    FieldList reused;
-    for (const std::string& line : lines) {
-      SplitFields(line, reused);
-      ASSERT_EQ(std::vector<std::string>(reused.begin(), reused.end()), csv_rules::Fields(line))
-          << ::testing::PrintToString(line);
-    }
-  });
+  FieldList reused;
+  for (const std::string& line : lines) {
+    SplitFields(line, reused);
+    ASSERT_EQ(std::vector<std::string>(reused.begin(), reused.end()), csv_rules::Fields(line))
+        << ::testing::PrintToString(line);
+  }
 }
 
-TEST(CsvLineReader, EveryScanSetFollowsTheLineRules) {
+TEST_P(EveryScanSet, LineReaderFollowsTheLineRules) {
   std::mt19937 random(11);
   std::vector<std::string> files;
   for (int i = 0; i < 600; ++i) files.push_back(RandomText(random, 1500));
-  EveryScanSet sets;
-  sets.Each([&] {
-    for (const std::string& bytes : files) {
-      for (std::size_t chunk : {7u, 64u, 65u, 65536u})
-        ASSERT_EQ(ReadLines(bytes, chunk), csv_rules::Lines(bytes))
-            << ::testing::PrintToString(bytes) << " chunk " << chunk;
-    }
-  });
+  for (const std::string& bytes : files) {
+    for (std::size_t chunk : {7u, 64u, 65u, 65536u})
+      ASSERT_EQ(ReadLines(bytes, chunk), csv_rules::Lines(bytes))
+          << ::testing::PrintToString(bytes) << " chunk " << chunk;
+  }
 }
+
+std::string SetName(const ::testing::TestParamInfo<ScanSet>& info) {
+  static const char* const kNames[] = {"Plain", "Sse2", "Avx2"};
+  return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Scan, EveryScanSet,
+                         ::testing::Values(ScanSet::Plain, ScanSet::Sse2, ScanSet::Avx2), SetName);
 
 }  // namespace

@@ -217,21 +217,6 @@ FieldList SplitQuotedFields(std::string_view record, char separator, std::string
   return fields;
 }
 
-std::string QuoteField(std::string_view value, char separator) {
-  const bool needsQuotes =
-      value.find_first_of(std::string{separator, '"', '\r', '\n'}) != std::string_view::npos;
-  if (!needsQuotes) return std::string(value);
-  std::string quoted;
-  quoted.reserve(value.size() + 4);
-  quoted += '"';
-  for (const char c : value) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  return quoted;
-}
-
 RecordReader::Result RecordReader::Next(FieldList& fields) {
   if (!lines_.Next(line_)) return Result::End;
   if (separator_ == kSemicolon) {

@@ -37,9 +37,6 @@ char DetectSeparator(std::string_view titleLine);
 // an ordinary character. An empty record has no fields; a separator at its
 // end gives a last, empty field. The fields view their texts in `storage`.
 FieldList SplitQuotedFields(std::string_view record, char separator, std::string& storage);
-// The text of `value` in a comma or tab file: quoted, with its quotes
-// doubled, when it holds the separator, a quote or a line break.
-std::string QuoteField(std::string_view value, char separator);
 
 // Hands out the records of a CSV file one field list at a time. Semicolon
 // files are split line by line as always; in comma and tab files a quoted

@@ -20,20 +20,6 @@ int32_t FindColumn(const FieldList& fields, std::string_view title) {
   return static_cast<int32_t>(std::min<std::ptrdiff_t>(found - fields.begin(), kAbsentColumn - 1));
 }
 
-bool ReadHeader(std::string_view line, ColumnMap& map) {
-  const FieldList fields = SplitFields(line);
-  if (fields.empty()) return false;
-  for (int column = 0; column < kColumnCount; ++column)
-    map.index[column] = FindColumn(fields, kColumnTitles[column]);
-  return true;
-}
-
-std::string_view ColumnValue(const FieldList& fields, const ColumnMap& map, Column column) {
-  const int32_t index = map[column];
-  if (index < 0 || static_cast<std::size_t>(index) >= fields.size()) return std::string_view();
-  return fields[static_cast<std::size_t>(index)];
-}
-
 std::string FieldText(std::string_view value) {
   std::string text(value);
   std::replace_if(text.begin(), text.end(), IsLineControl, ' ');

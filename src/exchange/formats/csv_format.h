@@ -25,14 +25,6 @@ inline constexpr const char* kLineEnd = "\r\n";
 // No field index reaches it, so a bounds test treats it like an index beyond the line.
 inline constexpr int32_t kAbsentColumn = 2147483647;
 
-// Which field of a data line holds each column; belongs to one import run.
-struct ColumnMap {
-  int32_t index[kColumnCount] = {0, 1, 2, 3, 4, 5, 6};
-
-  int32_t& operator[](Column column) { return index[static_cast<int>(column)]; }
-  int32_t operator[](Column column) const { return index[static_cast<int>(column)]; }
-};
-
 // The values of one record, by column.
 struct ColumnValues {
   std::string text[kColumnCount];
@@ -51,12 +43,6 @@ void SplitFields(std::string_view line, FieldList& fields);
 FieldList SplitFields(std::string_view line);
 // The index of the first field equal to `title` (exact, case-sensitive), or kAbsentColumn.
 int32_t FindColumn(const FieldList& fields, std::string_view title);
-// Maps every column from the header line; false, with `map` unchanged, when
-// the line has no fields.
-bool ReadHeader(std::string_view line, ColumnMap& map);
-// The column's field of a data line, or the empty text when the column is
-// absent or the line is shorter.
-std::string_view ColumnValue(const FieldList& fields, const ColumnMap& map, Column column);
 
 // The text a value takes in the file: as it is when the import reads it back
 // unchanged; quoted when it holds a semicolon or begins with a double quote.
