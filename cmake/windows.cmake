@@ -55,7 +55,7 @@ target_link_libraries(wine_tests PRIVATE gtest gmock gtest_main user32 gdi32 com
 target_link_options(wine_tests PRIVATE ${KESTRIN_STATIC_LINK})
 add_dependencies(wine_tests mKestrinUser)
 add_test(NAME wine_tests COMMAND wine_tests)
-set_tests_properties(wine_tests PROPERTIES TIMEOUT 900
+set_tests_properties(wine_tests PROPERTIES TIMEOUT 900 LABELS wine
   ENVIRONMENT "KESTRIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};KESTRIN_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
 # The line reader's and the splitter's scans as the DLL compiles them (32-bit,
@@ -68,6 +68,7 @@ target_compile_options(scan_tests PRIVATE -Os)
 target_link_libraries(scan_tests PRIVATE gtest gtest_main)
 target_link_options(scan_tests PRIVATE ${KESTRIN_STATIC_LINK})
 add_test(NAME scan_tests COMMAND scan_tests)
+set_tests_properties(scan_tests PROPERTIES LABELS wine)
 
 # The DLL exports exactly the three entry points and imports only system DLLs.
 add_test(NAME dll_interface
