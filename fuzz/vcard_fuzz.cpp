@@ -62,7 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       values[slot] += c;
     }
   }
-  VCardContact user{values[0], values[1], values[2], values[3], values[4], values[5], 0};
+  ContactDetails user;
+  user.first = values[0];
+  user.last = values[1];
+  user.nick = values[2];
+  user.email = values[3];
+  user.mobile = values[4];
+  user.homepage = values[5];
   user.contactType = values[6].empty() ? 0 : static_cast<unsigned char>(values[6][0]) % 8 - 1;
   const std::string card = WriteVCard(user);
   const std::vector<ImportValues> back = ReadCards(card + card);
@@ -78,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     expected.type = std::to_string(user.contactType);
   expected.email = AsReadBack(user.email);
   expected.mobile = AsReadBack(user.mobile);
-  expected.web = AsReadBack(user.web);
+  expected.web = AsReadBack(user.homepage);
   if (!(back[0] == expected)) std::abort();
   return 0;
 }
