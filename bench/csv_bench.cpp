@@ -310,7 +310,8 @@ std::size_t ReadKindFile(const std::string& path) {
   std::string titleTexts;
   const TitleMap map =
       ReadTitles(separator == kSemicolon ? SplitFields(titles)
-                                         : SplitQuotedFields(titles, separator, titleTexts));
+                                         : SplitQuotedFields(titles, separator, titleTexts),
+                 separator);
   RecordReader records(lines, separator);
   FieldList fields;
   while (records.Next(fields) == RecordReader::Result::Record)

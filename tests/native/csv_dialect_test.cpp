@@ -27,7 +27,8 @@ Cards ReadCsv(const std::string& text, bool* recognised = nullptr) {
   std::string titleTexts;
   const TitleMap map =
       ReadTitles(separator == kSemicolon ? SplitFields(title)
-                                         : SplitQuotedFields(title, separator, titleTexts));
+                                         : SplitQuotedFields(title, separator, titleTexts),
+                 separator);
   if (recognised != nullptr) *recognised = map.recognised;
   RecordReader records(lines, separator);
   FieldList fields;

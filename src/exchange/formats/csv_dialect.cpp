@@ -119,6 +119,7 @@ struct ForeignTitle {
   std::string_view lowerTitle;
   TitleMap::Value value;
   bool firstOfSeveral;
+  CategoryList categories = CategoryList::Whole;  // for the group column
 };
 
 // The titles of the address books that people export from (the plug-in's
@@ -127,15 +128,26 @@ struct ForeignTitle {
 // always keeps its own meaning, so Google's names come from its given and
 // family name columns.
 constexpr ForeignTitle kForeignTitles[] = {
-    {"first name", TitleMap::First, false},      {"given name", TitleMap::First, false},
-    {"last name", TitleMap::Last, false},        {"family name", TitleMap::Last, false},
-    {"display name", TitleMap::FullName, false}, {"name", TitleMap::Nick, false},
-    {"nickname", TitleMap::Nick, false},         {"contact type", TitleMap::Type, false},
-    {"e-mail address", TitleMap::Email, false},  {"primary email", TitleMap::Email, false},
-    {"e-mail 1 - value", TitleMap::Email, true}, {"mobile phone", TitleMap::Mobile, false},
-    {"mobile number", TitleMap::Mobile, false},  {"personal web page", TitleMap::Web, false},
-    {"web page", TitleMap::Web, false},          {"web page 1", TitleMap::Web, false},
+    {"first name", TitleMap::First, false},
+    {"given name", TitleMap::First, false},
+    {"last name", TitleMap::Last, false},
+    {"family name", TitleMap::Last, false},
+    {"display name", TitleMap::FullName, false},
+    {"name", TitleMap::Nick, false},
+    {"nickname", TitleMap::Nick, false},
+    {"contact type", TitleMap::Type, false},
+    {"e-mail address", TitleMap::Email, false},
+    {"primary email", TitleMap::Email, false},
+    {"e-mail 1 - value", TitleMap::Email, true},
+    {"mobile phone", TitleMap::Mobile, false},
+    {"mobile number", TitleMap::Mobile, false},
+    {"personal web page", TitleMap::Web, false},
+    {"web page", TitleMap::Web, false},
+    {"web page 1", TitleMap::Web, false},
     {"website 1 - value", TitleMap::Web, true},
+    {"labels", TitleMap::Group, false, CategoryList::Labels},
+    {"group membership", TitleMap::Group, false, CategoryList::Labels},
+    {"categories", TitleMap::Group, false, CategoryList::Delimited},
 };
 
 // The plug-in's own columns and the values they give.
@@ -256,7 +268,7 @@ RecordReader::Result RecordReader::Next(FieldList& fields) {
   return Result::Record;
 }
 
-TitleMap ReadTitles(const FieldList& titles) {
+TitleMap ReadTitles(const FieldList& titles, char separator) {
   TitleMap map;
   if (titles.empty()) return map;
   std::fill(std::begin(map.index), std::end(map.index), kAbsentColumn);
@@ -273,6 +285,10 @@ TitleMap ReadTitles(const FieldList& titles) {
         continue;
       map.index[title.value] = index;
       map.firstOfSeveral[title.value] = title.firstOfSeveral;
+      if (title.value == TitleMap::Group)
+        map.groupList = separator == kSemicolon && title.categories == CategoryList::Delimited
+                            ? CategoryList::Whole
+                            : title.categories;
     }
     uint32_t number = 0;
     PhonePart part = PhonePart::Kind;
@@ -305,5 +321,13 @@ ImportValues TakeValues(const FieldList& fields, const TitleMap& map) {
   values.mobile = map.index[TitleMap::Mobile] == kAbsentColumn ? PhoneValue(fields, map.phones)
                                                                : value(TitleMap::Mobile);
   values.web = value(TitleMap::Web);
+  if (map.index[TitleMap::Group] == kAbsentColumn) {
+    values.columns &= ~ImportValues::kGroup;
+  } else {
+    CategoryReader categories;
+    categories.TakeField(FieldAt(fields, map.index[TitleMap::Group]), map.groupList);
+    values.group = categories.Group();
+    if (map.index[TitleMap::Type] == kAbsentColumn) values.type = categories.Type();
+  }
   return values;
 }
