@@ -83,6 +83,14 @@ TEST(VCardRead, ReadsVersions30And40) {
       (Cards{Values("", "", "A", "", "", "", "1", ""), Values("", "", "B", "", "", "", "", "")}));
 }
 
+TEST(VCardRead, CategoriesGiveTheGroupAndTheType) {
+  const Cards cards = ReadCards(
+      "BEGIN:VCARD\nFN:A\nCATEGORIES: ,Chess\\, club\\\\Kids,family\nCATEGORIES:VIP\nEND:VCARD\n");
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].group, "Chess, club\\Kids");
+  EXPECT_EQ(cards[0].type, "1");
+}
+
 TEST(VCardRead, OnlyAFileThatBeginsWithACardIsOne) {
   for (const std::string text :
        {"First Name;Last Name\nBEGIN:VCARD\n", "", "\n \n", "BEGIN:VCARDS"}) {
