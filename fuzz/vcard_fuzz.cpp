@@ -25,7 +25,7 @@ std::vector<ImportValues> ReadCards(std::string_view text) {
 
 std::size_t Size(const ImportValues& v) {
   return v.first.size() + v.last.size() + v.fullName.size() + v.nick.size() + v.email.size() +
-         v.mobile.size() + v.web.size();
+         v.mobile.size() + v.web.size() + v.group.size();
 }
 
 // A value as it comes back: every line break as CR LF, byte 26 as a blank.
@@ -62,7 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       values[slot] += c;
     }
   }
-  VCardContact user{values[0], values[1], values[2], values[3], values[4], values[5], 0};
+  ContactDetails user;
+  user.first = values[0];
+  user.last = values[1];
+  user.nick = values[2];
+  user.email = values[3];
+  user.mobile = values[4];
+  user.homepage = values[5];
   user.contactType = values[6].empty() ? 0 : static_cast<unsigned char>(values[6][0]) % 8 - 1;
   const std::string card = WriteVCard(user);
   const std::vector<ImportValues> back = ReadCards(card + card);
@@ -74,11 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   expected.last = AsReadBack(user.last);
   expected.fullName = AsReadBack(fullName.empty() ? user.nick : fullName);
   expected.nick = AsReadBack(user.nick);
-  if (user.contactType > 0 && user.contactType < 6)
+  if (user.contactType > 0 && user.contactType < 6) {
     expected.type = std::to_string(user.contactType);
+    expected.group = kContactTypeCaptions[user.contactType];  // a card names no other group
+  }
   expected.email = AsReadBack(user.email);
   expected.mobile = AsReadBack(user.mobile);
-  expected.web = AsReadBack(user.web);
+  expected.web = AsReadBack(user.homepage);
   if (!(back[0] == expected)) std::abort();
   return 0;
 }
