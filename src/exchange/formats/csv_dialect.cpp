@@ -119,7 +119,6 @@ struct ForeignTitle {
   std::string_view lowerTitle;
   TitleMap::Value value;
   bool firstOfSeveral;
-  CategoryList categories = CategoryList::Whole;  // for the group column
 };
 
 // The titles of the address books that people export from (the plug-in's
@@ -128,27 +127,25 @@ struct ForeignTitle {
 // always keeps its own meaning, so Google's names come from its given and
 // family name columns.
 constexpr ForeignTitle kForeignTitles[] = {
-    {"first name", TitleMap::First, false},
-    {"given name", TitleMap::First, false},
-    {"last name", TitleMap::Last, false},
-    {"family name", TitleMap::Last, false},
-    {"display name", TitleMap::FullName, false},
-    {"name", TitleMap::Nick, false},
-    {"nickname", TitleMap::Nick, false},
-    {"contact type", TitleMap::Type, false},
-    {"e-mail address", TitleMap::Email, false},
-    {"primary email", TitleMap::Email, false},
-    {"e-mail 1 - value", TitleMap::Email, true},
-    {"mobile phone", TitleMap::Mobile, false},
-    {"mobile number", TitleMap::Mobile, false},
-    {"personal web page", TitleMap::Web, false},
-    {"web page", TitleMap::Web, false},
-    {"web page 1", TitleMap::Web, false},
+    {"first name", TitleMap::First, false},      {"given name", TitleMap::First, false},
+    {"last name", TitleMap::Last, false},        {"family name", TitleMap::Last, false},
+    {"display name", TitleMap::FullName, false}, {"name", TitleMap::Nick, false},
+    {"nickname", TitleMap::Nick, false},         {"contact type", TitleMap::Type, false},
+    {"e-mail address", TitleMap::Email, false},  {"primary email", TitleMap::Email, false},
+    {"e-mail 1 - value", TitleMap::Email, true}, {"mobile phone", TitleMap::Mobile, false},
+    {"mobile number", TitleMap::Mobile, false},  {"personal web page", TitleMap::Web, false},
+    {"web page", TitleMap::Web, false},          {"web page 1", TitleMap::Web, false},
     {"website 1 - value", TitleMap::Web, true},
-    {"labels", TitleMap::Group, false, CategoryList::Labels},
-    {"group membership", TitleMap::Group, false, CategoryList::Labels},
-    {"categories", TitleMap::Group, false, CategoryList::Delimited},
 };
+
+// The titles of the columns that list a contact's categories, and how.
+struct GroupTitle {
+  std::string_view lowerTitle;
+  CategoryList list;
+};
+constexpr GroupTitle kGroupTitles[] = {{"labels", CategoryList::Labels},
+                                       {"group membership", CategoryList::Labels},
+                                       {"categories", CategoryList::Delimited}};
 
 // The plug-in's own columns and the values they give.
 constexpr TitleMap::Value kOwnColumnValues[kColumnCount] = {
@@ -285,10 +282,15 @@ TitleMap ReadTitles(const FieldList& titles, char separator) {
         continue;
       map.index[title.value] = index;
       map.firstOfSeveral[title.value] = title.firstOfSeveral;
-      if (title.value == TitleMap::Group)
-        map.groupList = separator == kSemicolon && title.categories == CategoryList::Delimited
-                            ? CategoryList::Whole
-                            : title.categories;
+    }
+    for (const GroupTitle& title : kGroupTitles) {
+      if (map.index[TitleMap::Group] != kAbsentColumn || !IsTitle(titles[at], title.lowerTitle))
+        continue;
+      map.index[TitleMap::Group] = index;
+      // The plug-in's own files write one group, whole.
+      map.groupList = separator == kSemicolon && title.list == CategoryList::Delimited
+                          ? CategoryList::Whole
+                          : title.list;
     }
     uint32_t number = 0;
     PhonePart part = PhonePart::Kind;
