@@ -7,7 +7,7 @@
 namespace {
 
 constexpr const char* kGroupsModule = "CListGroups";
-// What "CList/GroupCreate" gives a new group: expanded, and shown.
+// The flags that "CList/GroupCreate" gives a new group.
 constexpr char kNewGroupFlags = '\x05';
 constexpr char kLevelSeparator = '\\';
 
@@ -27,8 +27,8 @@ char32_t FoldCharacter(char32_t c) {
   return c;
 }
 
-}  // namespace
-
+// `text` in small letters for comparing names: the capitals of ASCII,
+// Latin-1, Latin Extended-A, Greek and Cyrillic; everything else as it is.
 std::string FoldCase(const std::string& text) {
   std::string folded;
   folded.reserve(text.size());
@@ -45,6 +45,8 @@ std::string FoldCase(const std::string& text) {
   return folded;
 }
 
+}  // namespace
+
 void ContactGroups::ReadStored() {
   read_ = true;
   for (;; ++count_) {
@@ -54,7 +56,7 @@ void ContactGroups::ReadStored() {
     const std::string text =
         stored->type == DBVT_ASCIIZ ? FromCodePage(stored->text) : stored->text;
     const std::string name = text.empty() ? text : text.substr(1);  // after the flag byte
-    spelled_.emplace(FoldCase(name), name);  // the first of two alike wins, as in the list
+    spelled_.emplace(FoldCase(name), name);                         // of two alike, the first
   }
 }
 

@@ -29,7 +29,3 @@ class ContactGroups {
   // Case-folded name to the name as the list spells it.
   std::unordered_map<std::string, std::string> spelled_;
 };
-
-// `text` in small letters for comparing names: ASCII, Latin-1, Latin
-// Extended-A, Greek and Cyrillic capitals; everything else as it is.
-std::string FoldCase(const std::string& text);
