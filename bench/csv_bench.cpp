@@ -7,7 +7,9 @@
 //     file is UTF-8), with the cost of each beside the ASCII one;
 //   - Import of generated files of each kind the import reads: the plug-in's
 //     semicolon file, an address book's comma file with quoted values (some
-//     over two lines) and a vCard file (contacts/s);
+//     over two lines), the same comma file with a last column of labels that
+//     spread the contacts over 20 contact-list groups (against the file
+//     without it), and a vCard file (contacts/s);
 //   - the line reader and field splitter alone over a large generated file
 //     (about 100 MB at the default size), read through the import's file
 //     source with each instruction set the processor has, against `wc -l`
@@ -102,13 +104,15 @@ void AddUsers(testhost::TestHost& host, std::size_t users, Names names) {
 }
 
 // Imports `file` into an empty database; answers the seconds taken.
-double TimeImport(testhost::TestHost& host, const std::string& file, std::size_t users) {
+double TimeImport(testhost::TestHost& host, const std::string& file, std::size_t users,
+                  std::size_t groups = 0) {
   StartPlugin(host);
   testhost::QueueFileDialogAnswer(file);
   const auto start = Clock::now();
   host.CallService("mKestrinUser/Import", 0, 0);
   const double seconds = Since(start);
   if (host.ContactCount() != users) Fail("the import did not create every user");
+  if (host.Groups().size() != groups) Fail("the import did not make every group once");
   const auto shown = testhost::ShownMessages();
   if (shown.size() != 1 || shown[0].text != "Import process has completed.")
     Fail("the import did not complete");
@@ -144,17 +148,19 @@ ExchangeTimes MeasureExchange(std::size_t users, Names names, const testhost::Te
   return {exportSeconds, importSeconds, bytes};
 }
 
-enum class FileKind { Semicolon, Comma, VCard, kCount };
-constexpr const char* kKindNames[] = {"semicolon file", "comma file", "vCard file"};
+enum class FileKind { Semicolon, Comma, Grouped, VCard, kCount };
+constexpr const char* kKindNames[] = {"semicolon file", "comma file", "grouped file", "vCard file"};
+constexpr std::size_t kGroups = 20;
 
 // A file of `users` contacts of the given kind, with the same values in each.
 std::string WriteKindFile(const testhost::TempFolder& folder, FileKind kind, std::size_t users) {
   std::string bytes;
   if (kind == FileKind::Semicolon) bytes = std::string(kHeaderLine) + kLineEnd;
-  if (kind == FileKind::Comma)
-    bytes =
-        "First Name,Last Name,Display Name,Nickname,Primary Email,Mobile Number,Notes,"
-        "Web Page 1\r\n";
+  if (kind == FileKind::Comma || kind == FileKind::Grouped)
+    bytes = std::string(
+                "First Name,Last Name,Display Name,Nickname,Primary Email,Mobile Number,Notes,"
+                "Web Page 1") +
+            (kind == FileKind::Grouped ? ",Labels\r\n" : "\r\n");
   for (std::size_t i = 0; i < users; ++i) {
     const std::string n = std::to_string(i);
     ContactDetails user;
@@ -171,10 +177,13 @@ std::string WriteKindFile(const testhost::TempFolder& folder, FileKind kind, std
                  ';' + user.email + ';' + user.mobile + ';' + user.homepage + kLineEnd;
         break;
       case FileKind::Comma:
+      case FileKind::Grouped:
         bytes += user.first + ',' + user.last + ',' + user.first + ' ' + user.last + ',' +
                  QuoteField(user.nick, kComma) + ',' + user.email + ',' + user.mobile + ',' +
-                 QuoteField(i % 4 == 0 ? "met at the\r\nfair" : "", kComma) + ',' + user.homepage +
-                 kLineEnd;
+                 QuoteField(i % 4 == 0 ? "met at the\r\nfair" : "", kComma) + ',' + user.homepage;
+        if (kind == FileKind::Grouped)
+          bytes += ",* myContacts ::: Group " + std::to_string(i % kGroups) + " ::: Friends";
+        bytes += kLineEnd;
         break;
       default: bytes += WriteVCard(user);
     }
@@ -311,7 +320,8 @@ std::size_t ReadKindFile(const std::string& path) {
   std::string titleTexts;
   const TitleMap map =
       ReadTitles(separator == kSemicolon ? SplitFields(titles)
-                                         : SplitQuotedFields(titles, separator, titleTexts));
+                                         : SplitQuotedFields(titles, separator, titleTexts),
+                 separator);
   RecordReader records(lines, separator);
   FieldList fields;
   while (records.Next(fields) == RecordReader::Result::Record)
@@ -410,6 +420,7 @@ int main(int argc, char** argv) {
 
   const double sizeRatio = static_cast<double>(sizes[1]) / static_cast<double>(sizes[0]);
   auto& host = testhost::TestHost::Instance();
+  double commaImports[2] = {};
   for (int kind = 0; kind < static_cast<int>(FileKind::kCount); ++kind) {
     std::string files[2];
     double imports[2] = {1e30, 1e30};
@@ -419,7 +430,10 @@ int main(int argc, char** argv) {
     // The two sizes take turns, so that the ratio does not follow the machine's mood.
     for (int round = 0; round < 9; ++round) {
       for (int i = 0; i < 2; ++i) {
-        if (round < 3) imports[i] = std::min(imports[i], TimeImport(host, files[i], sizes[i]));
+        if (round < 3)
+          imports[i] = std::min(
+              imports[i], TimeImport(host, files[i], sizes[i],
+                                     kind == static_cast<int>(FileKind::Grouped) ? kGroups : 0));
         Time(reading[i], [&] {
           if (ReadKindFile(files[i]) != sizes[i]) Fail("the reader lost contacts");
         });
@@ -436,6 +450,10 @@ int main(int argc, char** argv) {
     }
     std::printf("ratio: import %.2f, reading %.2f (size ratio %.2f)\n", imports[1] / imports[0],
                 reading[1].processor / reading[0].processor, sizeRatio);
+    if (kind == static_cast<int>(FileKind::Comma)) std::copy(imports, imports + 2, commaImports);
+    if (kind == static_cast<int>(FileKind::Grouped))
+      std::printf("against the comma file without groups: import %.2fx at %zu, %.2fx at %zu\n",
+                  imports[0] / commaImports[0], sizes[0], imports[1] / commaImports[1], sizes[1]);
   }
   std::printf("\n");
 

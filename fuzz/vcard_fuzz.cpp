@@ -25,7 +25,7 @@ std::vector<ImportValues> ReadCards(std::string_view text) {
 
 std::size_t Size(const ImportValues& v) {
   return v.first.size() + v.last.size() + v.fullName.size() + v.nick.size() + v.email.size() +
-         v.mobile.size() + v.web.size();
+         v.mobile.size() + v.web.size() + v.group.size();
 }
 
 // A value as it comes back: every line break as CR LF, byte 26 as a blank.
@@ -80,8 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   expected.last = AsReadBack(user.last);
   expected.fullName = AsReadBack(fullName.empty() ? user.nick : fullName);
   expected.nick = AsReadBack(user.nick);
-  if (user.contactType > 0 && user.contactType < 6)
+  if (user.contactType > 0 && user.contactType < 6) {
     expected.type = std::to_string(user.contactType);
+    expected.group = kContactTypeCaptions[user.contactType];  // a card names no other group
+  }
   expected.email = AsReadBack(user.email);
   expected.mobile = AsReadBack(user.mobile);
   expected.web = AsReadBack(user.homepage);

@@ -31,4 +31,7 @@ struct ContactDetails {
   std::string homepage;
   std::string mobile;
   uint32_t address = 0;
+  // The contact-list group, '\' between its levels; empty: none. Only the
+  // exchange carries it: the editor leaves it as it is.
+  std::string group = {};
 };

@@ -1,6 +1,7 @@
 #include "records/KestrinUserU.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "host/globals.h"
@@ -32,6 +33,7 @@ constexpr const char* kIgnoreSetting = "0";
 constexpr const char* kIgnoreValue = "Ignore";
 constexpr const char* kContactListModule = "CList";
 constexpr const char* kDisplayNameSetting = "MyHandle";
+constexpr const char* kGroupSetting = "Group";
 constexpr const char* kOnlineModule = "UserOnline";
 constexpr const char* kOldStatusSetting = "OldStatus";
 
@@ -159,6 +161,7 @@ ContactDetails ReadContactDetails(ContactHandle contact) {
   details.email = text(kEmailSetting);
   details.homepage = text(kHomepageSetting);
   details.address = GetSettingDword(contact, kModule, kAddressSetting, 0);
+  details.group = GetSettingString(contact, kContactListModule, kGroupSetting, std::string());
   return details;
 }
 
@@ -211,8 +214,17 @@ bool WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
   return stored;
 }
 
+bool WriteContactGroup(ContactHandle contact, const std::string& group, ContactGroups& groups) {
+  if (group.empty()) {
+    DeleteSetting(contact, kContactListModule, kGroupSetting);
+    return true;
+  }
+  const std::optional<std::string> spelled = groups.Ensure(group);
+  return spelled && WriteSettingString(contact, kContactListModule, kGroupSetting, *spelled);
+}
+
 ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
-                                    bool& stored) {
+                                    ContactGroups& groups, bool& stored) {
   const ContactHandle contact = AddContact();
   if (contact == 0) return 0;
   stored = WriteNames(contact, details);
@@ -220,6 +232,7 @@ ContactHandle CreateImportedContact(const std::string& displayName, const Contac
   if (!details.mobile.empty()) stored &= WriteMobile(contact, details.mobile);
   stored &= WriteUnlessEmpty(contact, kHomepageSetting, details.homepage);
   stored &= WriteContactType(contact, details.contactType);
+  if (!details.group.empty()) stored &= WriteContactGroup(contact, details.group, groups);
   // From the type in hand: the contact is not a Kestrin user before "p".
   stored &= WriteStatusPair(
       contact,

@@ -9,6 +9,7 @@
 
 #include "host/m_globaldefs.h"
 #include "records/ContactDetails.h"
+#include "records/ContactGroups.h"
 
 // At most this many characters follow the first blank into the last name.
 inline constexpr std::size_t kMaxLastNameLength = 255;
@@ -52,8 +53,8 @@ void AssignUserId(ContactHandle contact);
 // numbers every Kestrin user without one.
 void NumberContacts();
 
-// Every detail of a Kestrin user; missing texts read as empty, a missing type
-// and address as 0.
+// Every detail of a Kestrin user, its contact-list group among them; missing
+// texts read as empty, a missing type and address as 0.
 ContactDetails ReadContactDetails(ContactHandle contact);
 // The writes below answer whether the host stored every value; a text too
 // long for its database is stored cut (WriteSettingString).
@@ -62,12 +63,16 @@ ContactDetails ReadContactDetails(ContactHandle contact);
 bool WriteContactDetails(ContactHandle contact, const ContactDetails& details);
 // The import's creation of a Kestrin user: "DB/Contact/Add", the contact's
 // own settings (empty optional texts are not written, nor is the address),
-// its status pair, the settings of CreateContactEntry, and "Protocol"/"p"
-// last, so that the contact list takes in a finished contact once instead of
-// following every setting. 0 when the host created no contact; `stored`
-// tells whether the host stored every value.
+// its group (made in `groups` when missing), its status pair, the settings of
+// CreateContactEntry, and "Protocol"/"p" last, so that the contact list takes
+// in a finished contact once instead of following every setting. 0 when the
+// host created no contact; `stored` tells whether the host stored every value.
 ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
-                                    bool& stored);
+                                    ContactGroups& groups, bool& stored);
+// Puts the contact into `group` ('\' between levels), made in `groups` when
+// missing; an empty group takes it out of any. Groups are never deleted: they
+// are the user's.
+bool WriteContactGroup(ContactHandle contact, const std::string& group, ContactGroups& groups);
 // The status pair under the protocol's current status.
 bool WriteContactStatus(ContactHandle contact);
 // The status the contact shows under `protocolStatus`.

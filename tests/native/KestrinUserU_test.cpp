@@ -169,7 +169,8 @@ TEST_F(RecordTest, CreateWritesProtocolThenDisplayNameOnANewFirstContact) {
 // The import's creation; every value it writes is stored.
 ContactHandle CreateImported(const std::string& displayName, const ContactDetails& details) {
   bool stored = false;
-  const ContactHandle contact = CreateImportedContact(displayName, details, stored);
+  ContactGroups groups;
+  const ContactHandle contact = CreateImportedContact(displayName, details, groups, stored);
   EXPECT_TRUE(stored || contact == 0);
   return contact;
 }

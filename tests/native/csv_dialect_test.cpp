@@ -28,7 +28,8 @@ Cards ReadCsv(const std::string& text, bool* recognised = nullptr) {
   std::string titleTexts;
   const TitleMap map =
       ReadTitles(separator == kSemicolon ? SplitFields(title)
-                                         : SplitQuotedFields(title, separator, titleTexts));
+                                         : SplitQuotedFields(title, separator, titleTexts),
+                 separator);
   if (recognised != nullptr) *recognised = map.recognised;
   RecordReader records(lines, separator);
   FieldList fields;
@@ -170,6 +171,41 @@ TEST(AddressBookTitles, OwnTitlesWinAndUnknownTitlesAreTold) {
   EXPECT_EQ(ReadCsv("\nA;B;Nick;1;m@x;0170;w\n", &recognised),
             (Cards{Values("A", "B", "", "Nick", "1", "m@x", "0170", "w")}));
   EXPECT_TRUE(recognised);
+}
+
+TEST(AddressBookCategories, GiveTheGroupAndTheTypeWhereNoColumnDoes) {
+  auto groupAndType = [](const std::string& text) {
+    const Cards cards = ReadCsv(text);
+    return cards.size() != 1 ? "?" : cards[0].group + "|" + cards[0].type;
+  };
+  // Google, both layouts: " ::: " between labels; the system's labels are no groups.
+  EXPECT_EQ(groupAndType("Name,Labels\nA,* myContacts ::: * starred ::: Chess club ::: friends\n"),
+            "Chess club|2");
+  EXPECT_EQ(groupAndType("Name,Group Membership\nA,* myContacts :::  \n"), "|");
+  // Outlook: ';' or ',' between categories; blank ones give nothing.
+  EXPECT_EQ(groupAndType("Name,Categories\nA,\" ;VIP, Work\"\n"), "VIP|4");
+  EXPECT_EQ(groupAndType("Name\tCategories\nA\tWork,Business\n"), "Work|3");
+  // The own files: one group, whole; the type's own column decides the type.
+  EXPECT_EQ(groupAndType("Name;Contact Type;Categories\nA;5;\"Home\\Kids, Family; x\"\n"),
+            "Home\\Kids, Family; x|5");
+  // Whether the file has a group column at all.
+  EXPECT_FALSE(ReadCsv("Name\nA\n")[0].Has(ImportValues::kGroup));
+  EXPECT_TRUE(ReadCsv("Name,Labels\nA\n")[0].Has(ImportValues::kGroup));
+}
+
+TEST(GroupNames, AreCleanedLevelledAndCutBetweenCharacters) {
+  EXPECT_EQ(GroupName("  Chess\tclub\x01 "), "Chess club");
+  EXPECT_EQ(GroupName("\\ Home \\\\ \x7F\\Kids\\"), "Home\\Kids");
+  EXPECT_EQ(GroupName(" \x7F\\ "), "");
+  // 126 UTF-16 units: a character outside the plane takes two and is never split.
+  const std::string smile = "\xF0\x9F\x98\x80";
+  std::string smiles;
+  for (int i = 0; i < 70; ++i) smiles += smile;
+  EXPECT_EQ(GroupName(smiles), smiles.substr(0, 63 * smile.size()));
+  EXPECT_EQ(GroupName(std::string(125, 'a') + smile), std::string(125, 'a'));
+  EXPECT_EQ(GroupName(std::string(125, 'a') + "\\b"), std::string(125, 'a'));
+  EXPECT_EQ(GroupName("A\\" + std::string(10000, 'b')), "A\\" + std::string(124, 'b'));
+  EXPECT_EQ(GroupName(std::string(10000, '\\') + "x"), "x");
 }
 
 }  // namespace

@@ -642,6 +642,79 @@ TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {
   EXPECT_EQ(host.ContactCount(), 1u);
 }
 
+TEST_F(CsvExchangeTest, GroupsAreMadeOnceEachOuterFirstAndContactsNameThem) {
+  host.AddGroup("Family");
+  host.AddGroup(
+      "\xC3\x9C"
+      "bung");
+  const std::string file =
+      "Given Name,Family Name,Labels\r\n"
+      "A,One,* myContacts ::: family ::: Chess club\r\n"
+      "B,Two,Work\\Team ::: * starred\r\n"
+      "C,Three,\xC3\xBC"
+      "BUNG\r\n"
+      "D,Four, work \\ TEAM\\Kids\r\n"
+      "E,Five,* starred\r\n";
+  const std::vector<std::string> groups = {"Family",
+                                           "\xC3\x9C"
+                                           "bung",
+                                           "Work", "Work\\Team", "Work\\Team\\Kids"};
+  for (int round = 0; round < 2; ++round) {  // the second makes no group again
+    ExpectMessages(Import(file), {Completed("Import process has completed.")});
+    EXPECT_EQ(host.Groups(), groups);
+    const auto read = NewestInFileOrder(5);
+    const std::optional<std::string> named[] = {"Family", "Work\\Team", groups[1],
+                                                "Work\\Team\\Kids", std::nullopt};
+    for (std::size_t i = 0; i < read.size(); ++i)
+      EXPECT_EQ(host.Utf8Text(read[i], "CList", "Group"), named[i]) << i;
+    EXPECT_EQ(ReadUser(read[0]).type, 1);
+  }
+  // Hundreds of categories, a very long one and one of control characters:
+  // every contact comes in, each group is made once.
+  Restart();
+  std::string many = "First Name,Categories\r\n";
+  for (int i = 0; i < 300; ++i) many += "N,G" + std::to_string(i % 150) + ";Family\r\n";
+  ExpectMessages(Import(many + "L," + std::string(10000, 'x') + "\r\nC,\"\x01\tz\x7F\"\r\n"),
+                 {Completed("Import process has completed.")});
+  EXPECT_EQ(host.ContactCount(), 302u);
+  const std::vector<std::string> made = host.Groups();
+  ASSERT_EQ(made.size(), 152u);
+  EXPECT_EQ(made[149], "G149");
+  EXPECT_EQ(made[150], std::string(126, 'x'));
+  EXPECT_EQ(made[151], "z");
+}
+
+TEST_F(CsvExchangeTest, ExportCarriesTheGroupsAndImportMakesThemAgain) {
+  // The groups' own settings are gone: the contacts' names of them are what counts.
+  auto addUsers = [this] {
+    host.AddKestrinUser({"Ann", "Ann", "Lee", 1, "", "", "", 0, "Family"});
+    const ContactHandle bo = host.AddKestrinUser({"Bo", "Bo", "Ek", 0, "", "", ""});
+    host.SetUtf8(bo, "CList", "Group", "Work\\Team;\xCE\xA9");
+    host.AddKestrinUser({"Cy", "Cy", "Do", 0, "", "", ""});
+  };
+  for (std::size_t filter : {0, 1}) {
+    SCOPED_TRACE(filter);
+    Restart();
+    addUsers();
+    const std::string file = folder.File(filter == 0 ? "groups.csv" : "groups.vcf");
+    RunCommand("mKestrinUser/Export", file, filter);
+    if (filter == 0) {
+      EXPECT_EQ(testhost::ReadFileBytes(file),
+                "\xEF\xBB\xBF" + std::string(kHeaderLine) + ";Categories\r\nCy;Do;Cy;0;;;;\r\n" +
+                    "Bo;Ek;Bo;0;;;;\"Work\\Team;\xCE\xA9\"\r\nAnn;Lee;Ann;1;;;;Family\r\n");
+    }
+    Restart();
+    host.AddGroup("family");
+    ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                   {Completed("Import process has completed.")});
+    EXPECT_EQ(host.Groups(), (std::vector<std::string>{"family", "Work", "Work\\Team;\xCE\xA9"}));
+    const auto read = NewestInFileOrder(3);
+    EXPECT_EQ(host.Utf8Text(read[0], "CList", "Group"), std::nullopt);
+    EXPECT_EQ(host.Utf8Text(read[1], "CList", "Group"), "Work\\Team;\xCE\xA9");
+    EXPECT_EQ(host.Utf8Text(read[2], "CList", "Group"), "family");
+  }
+}
+
 TEST_F(CsvExchangeTest, VCardExportReadsBackIdentical) {
   const Record users[] = {
       {"J\xC3\xBCrgen", "M\xC3\xBCller", "J\xC3\xBC", 1, "j@x.de", "+49 171", "http://x.de/a,b;c"},

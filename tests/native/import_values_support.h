@@ -19,7 +19,7 @@ using Cards = std::vector<ImportValues>;
 
 inline ImportValues Values(std::string first, std::string last, std::string fullName,
                            std::string nick, std::string type, std::string email,
-                           std::string mobile, std::string web) {
+                           std::string mobile, std::string web, std::string group = "") {
   ImportValues values;
   values.first = std::move(first);
   values.last = std::move(last);
@@ -29,5 +29,6 @@ inline ImportValues Values(std::string first, std::string last, std::string full
   values.email = std::move(email);
   values.mobile = std::move(mobile);
   values.web = std::move(web);
+  values.group = std::move(group);
   return values;
 }

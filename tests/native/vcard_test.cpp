@@ -73,13 +73,22 @@ TEST(VCardRead, ReadsVersions30And40) {
                       "BEGIN:VCARD\n"
                       "N:Cut;Off\n"),
             (Cards{Values("Kim;Lee", "O\\'Neil, Jr.", "Kim O'Neil", "Kimmy, K", "2",
-                          "kim@example.org", "+1 555 2", ""),
-                   Values("", "", "Lu Mei", "", "4", "", "+86-10-1234", "https://lu.example/a,b;c"),
+                          "kim@example.org", "+1 555 2", "", "Colleagues"),
+                   Values("", "", "Lu Mei", "", "4", "", "+86-10-1234", "https://lu.example/a,b;c",
+                          "VIP"),
                    Values("Off", "Cut", "", "", "", "", "", "")}));
   // A card that lacks its END ends where the next one begins; the first number without CELL.
   EXPECT_EQ(
       ReadCards("BEGIN:VCARD\nFN:A\nTEL:1\nTEL;TYPE=HOME:2\nBEGIN:VCARD\nFN:B\nEND:VCARD\n"),
       (Cards{Values("", "", "A", "", "", "", "1", ""), Values("", "", "B", "", "", "", "", "")}));
+}
+
+TEST(VCardRead, CategoriesGiveTheGroupAndTheType) {
+  const Cards cards = ReadCards(
+      "BEGIN:VCARD\nFN:A\nCATEGORIES: ,Chess\\, club\\\\Kids,family\nCATEGORIES:VIP\nEND:VCARD\n");
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].group, "Chess, club\\Kids");
+  EXPECT_EQ(cards[0].type, "1");
 }
 
 TEST(VCardRead, OnlyAFileThatBeginsWithACardIsOne) {
@@ -153,9 +162,11 @@ TEST(VCardWrite, WrittenUsersReadBackIdentical) {
                                           "\xF0\x9F\x98\x80 smile",
                                           " lead",
                                           std::string(200, 'x') + "\xC3\xA9"};
+  const std::vector<std::string> groups = {
+      "", "Chess club", "a,b; c", "Home\\Kids", "\xCE\x91\xCE\xBB", "friends", "Family"};
   std::string file;
   std::vector<ImportValues> expected;
-  for (std::size_t i = 0; i < 60; ++i) {
+  for (std::size_t i = 0; i < 61; ++i) {
     ContactDetails user;
     user.first = texts[(i + 1) % texts.size()];
     user.last = texts[(i * 3 + 2) % texts.size()];
@@ -164,12 +175,19 @@ TEST(VCardWrite, WrittenUsersReadBackIdentical) {
     user.mobile = texts[(i * 2 + 1) % texts.size()];
     user.homepage = texts[(i * 11 + 4) % texts.size()];
     user.contactType = static_cast<int32_t>(i % 6);
+    user.group = groups[i % groups.size()];
     file += WriteVCard(user);
     std::string fullName = user.first;
     if (!user.last.empty()) fullName += (fullName.empty() ? "" : " ") + user.last;
-    expected.push_back(Values(user.first, user.last, fullName.empty() ? user.nick : fullName,
-                              user.nick, i % 6 == 0 ? "" : std::to_string(i % 6), user.email,
-                              user.mobile, user.homepage));
+    // A type's name stands for a missing group, and a group named after a
+    // type for an unspecified type.
+    std::string type = i % 6 == 0 ? "" : std::to_string(i % 6);
+    if (type.empty() && user.group == "friends") type = "2";
+    if (type.empty() && user.group == "Family") type = "1";
+    expected.push_back(
+        Values(user.first, user.last, fullName.empty() ? user.nick : fullName, user.nick, type,
+               user.email, user.mobile, user.homepage,
+               user.group.empty() && i % 6 != 0 ? kContactTypeCaptions[i % 6] : user.group));
   }
   EXPECT_EQ(ReadCards(file), expected);
 }

@@ -553,7 +553,24 @@ ContactHandle TestHost::AddKestrinUser(const ContactDetails& details,
     SetString(contact, kModule, "AlternativeCellular", details.mobile);
   }
   SetDword(contact, kModule, "RealIP", details.address);
+  if (!details.group.empty()) SetString(contact, "CList", "Group", details.group);
   return contact;
+}
+
+void TestHost::AddGroup(const std::string& name) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  SetUtf8(0, "CListGroups", std::to_string(Groups().size()), "\x05" + name);
+}
+
+std::vector<std::string> TestHost::Groups() const {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  std::vector<std::string> names;
+  for (;;) {
+    const std::optional<std::string> stored =
+        Utf8Text(0, "CListGroups", std::to_string(names.size()));
+    if (!stored) return names;
+    names.push_back(stored->empty() ? *stored : stored->substr(1));
+  }
 }
 
 ContactHandle TestHost::AddForeignContact(const std::string& protocol) {

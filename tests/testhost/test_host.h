@@ -133,6 +133,10 @@ class TestHost {
   // A text setting as UTF-8, whatever its stored type (8-bit text is code page 1252).
   std::optional<std::string> Utf8Text(ContactHandle contact, const std::string& module,
                                       const std::string& setting) const;
+  // The contact list's groups ("CListGroups"/"0", "1", ...: a flag byte and
+  // the name): one more, as the list makes it, and the names in their order.
+  void AddGroup(const std::string& name);
+  std::vector<std::string> Groups() const;
   // All settings of one contact, keyed by (module, setting).
   std::map<std::pair<std::string, std::string>, Value> Settings(ContactHandle contact) const;
 

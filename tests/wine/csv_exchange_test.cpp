@@ -169,6 +169,28 @@ TEST_F(CsvWineTest, TheVCardEntryExportsCardsThatImportBack) {
   EXPECT_EQ(host.Number(copy, kModuleName, "ContactType"), 1u);
 }
 
+TEST_F(CsvWineTest, GroupsAreMadeOnceEachAndTheExportCarriesThem) {
+  host.AddGroup("family");
+  const CommandRun run = ImportBytes(
+      "Given Name,Family Name,Labels\r\nAnn,Lee,* myContacts ::: Family\r\n"
+      "Bo,Ek,Chess\\Club ::: * starred\r\nCy,Do,chess\\club\r\n");
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectBox(run.boxes[0], "Import process has completed.", kCaption, false);
+  EXPECT_EQ(host.Groups(), (std::vector<std::string>{"family", "Chess", "Chess\\Club"}));
+  const auto contacts = host.Contacts();  // newest first
+  ASSERT_EQ(contacts.size(), 3u);
+  EXPECT_EQ(host.Utf8Text(contacts[2], "CList", "Group"), "family");
+  EXPECT_EQ(host.Utf8Text(contacts[1], "CList", "Group"), "Chess\\Club");
+  EXPECT_EQ(host.Utf8Text(contacts[0], "CList", "Group"), "Chess\\Club");
+
+  const std::string target = folder.File("groups.csv");
+  Export({target});
+  EXPECT_EQ(ReadWholeFile(target),
+            kHeader.substr(0, kHeader.size() - 2) +
+                ";Categories\r\nCy;Do;Cy Do;0;;;;Chess\\Club\r\n" +
+                "Bo;Ek;Bo Ek;0;;;;Chess\\Club\r\nAnn;Lee;Ann Lee;1;;;;family\r\n");
+}
+
 TEST_F(CsvWineTest, HeaderInAnotherOrderWithExtraColumnsAndEmptyLines) {
   const CommandRun run = ImportBytes(
       "Notes;Contact Type;Name;E-mail Address\r\nx;3;Jean Paul;jp@example.com\r\n\r\n"

@@ -104,15 +104,35 @@ std::unique_ptr<shell::WritableFile> CreateBesideTarget(const std::string& targe
   return nullptr;
 }
 
-enum class ExportEnd { Written, NeedsUtf8, Failed, Cancelled };
+enum class ExportEnd { Written, Rewrite, Failed, Cancelled };
+
+// How a CSV file is written, learnt on the way.
+struct CsvLayout {
+  bool utf8 = false;        // a value the code page cannot represent
+  bool categories = false;  // a Kestrin user in a group: the last column "Categories"
+};
+
+ColumnValues ColumnValuesOf(ContactDetails details) {
+  ColumnValues values;
+  values[Column::FirstName] = std::move(details.first);
+  values[Column::LastName] = std::move(details.last);
+  values[Column::Name] = std::move(details.nick);
+  values[Column::ContactType] = std::to_string(details.contactType);
+  values[Column::Email] = std::move(details.email);
+  values[Column::Mobile] = std::move(details.mobile);
+  values[Column::Homepage] = std::move(details.homepage);
+  return values;
+}
 
 // Writes every Kestrin user into a new file and only then replaces `target`
 // with it, so that a failure or a cancel leaves an existing file as it was. A
-// CSV file in the code page is what it always was; the first value the code
-// page cannot represent abandons it (NeedsUtf8), and the export is written
-// again as UTF-8 with a byte-order mark. A second walk costs less than holding
-// the whole file in memory, and most exports never need it. A vCard file is UTF-8.
-ExportEnd WriteExportFile(const std::string& target, ExportFormat format, bool utf8,
+// CSV file is what it always was, in the code page and with seven columns, as
+// long as that holds: the first value the code page cannot represent, or the
+// first Kestrin user in a group, abandons it (Rewrite) with `layout` told,
+// and it is written again, as UTF-8 with a byte-order mark or with the
+// "Categories" column. A second walk costs less than holding the whole file in
+// memory, and most exports never need it. A vCard file is UTF-8.
+ExportEnd WriteExportFile(const std::string& target, ExportFormat format, CsvLayout& layout,
                           ProgressObserver& progress, std::string& reason) {
   std::string created;
   std::unique_ptr<shell::WritableFile> file = CreateBesideTarget(target, created, reason);
@@ -120,40 +140,51 @@ ExportEnd WriteExportFile(const std::string& target, ExportFormat format, bool u
   PendingFile pending(std::move(file), created);
   const bool vCard = format == ExportFormat::VCard;
   if (!vCard) {
-    if (utf8) pending.Append(std::string(kUtf8ByteOrderMark));
-    pending.Append(std::string(kHeaderLine) + kLineEnd);
+    if (layout.utf8) pending.Append(std::string(kUtf8ByteOrderMark));
+    std::string header = kHeaderLine;
+    if (layout.categories) header += std::string(";") + kCategoriesTitle;
+    pending.Append(header + kLineEnd);
   }
-  bool representable = true;
+  bool rewrite = false;
   std::size_t exported = 0;
   WalkContacts([&](ContactHandle contact, int32_t index, int32_t count) {
     if (pending.Failed()) return false;
     if (!IsOwnContact(contact)) return true;
+    ContactDetails details = ReadContactDetails(contact);
     if (vCard) {
-      pending.Append(WriteVCard(ReadContactDetails(contact)));
+      pending.Append(WriteVCard(details));
     } else {
-      std::string line = ExportRecord(contact) + kLineEnd;
-      if (utf8) {
+      if (!layout.categories && !details.group.empty()) {
+        layout.categories = rewrite = true;
+        return false;
+      }
+      std::string line = RecordLine(ColumnValuesOf(details));
+      if (layout.categories) line += ";" + FieldText(details.group);
+      line += kLineEnd;
+      if (layout.utf8) {
         pending.Append(line);
       } else if (const std::optional<std::string> bytes = ToCodePage(line)) {
         pending.Append(*bytes);
       } else {
-        representable = false;
+        layout.utf8 = rewrite = true;
         return false;
       }
     }
     progress.Advance(++exported, static_cast<uint64_t>(index) + 1, static_cast<uint64_t>(count));
     return !progress.Cancelled();
   });
-  if (!representable) return ExportEnd::NeedsUtf8;
+  if (rewrite) return ExportEnd::Rewrite;
   if (progress.Cancelled()) return ExportEnd::Cancelled;
   return pending.PlaceAt(target, reason) ? ExportEnd::Written : ExportEnd::Failed;
 }
 
 ExportEnd WriteExportFile(const std::string& target, ExportFormat format,
                           ProgressObserver& progress, std::string& reason) {
-  const ExportEnd end = WriteExportFile(target, format, false, progress, reason);
-  return end == ExportEnd::NeedsUtf8 ? WriteExportFile(target, format, true, progress, reason)
-                                     : end;
+  CsvLayout layout;
+  ExportEnd end = ExportEnd::Rewrite;
+  // Every rewrite has learnt one more thing: at most three walks.
+  while (end == ExportEnd::Rewrite) end = WriteExportFile(target, format, layout, progress, reason);
+  return end;
 }
 
 }  // namespace
@@ -185,7 +216,7 @@ void ExportFile(const std::string& path, ExportFormat format, const std::string&
   progress.Finished();
   switch (end) {
     case ExportEnd::Written: ShowClosingMessage(kExportCompleted, caption); break;
-    case ExportEnd::NeedsUtf8:  // answered by the UTF-8 walk; never left over
+    case ExportEnd::Rewrite:  // answered by the next walk; never left over
     case ExportEnd::Failed:
       ShowFileFailure(kExportFailed, std::string(), path, reason, caption);
       break;
@@ -194,14 +225,5 @@ void ExportFile(const std::string& path, ExportFormat format, const std::string&
 }
 
 std::string ExportRecord(ContactHandle contact) {
-  ContactDetails details = ReadContactDetails(contact);
-  ColumnValues values;
-  values[Column::FirstName] = std::move(details.first);
-  values[Column::LastName] = std::move(details.last);
-  values[Column::Name] = std::move(details.nick);
-  values[Column::ContactType] = std::to_string(details.contactType);
-  values[Column::Email] = std::move(details.email);
-  values[Column::Mobile] = std::move(details.mobile);
-  values[Column::Homepage] = std::move(details.homepage);
-  return RecordLine(values);
+  return RecordLine(ColumnValuesOf(ReadContactDetails(contact)));
 }

@@ -16,5 +16,5 @@ enum class ExportFormat { Csv, VCard };
 void ExportFile(const std::string& path, ExportFormat format, const std::string& caption,
                 ProgressObserver& progress);
 
-// The data line of a Kestrin user, without its line end.
+// The data line of a Kestrin user, its seven columns without its line end.
 std::string ExportRecord(ContactHandle contact);

@@ -36,7 +36,8 @@ ImportOutcome ImportCsv(LineStream& lines, ImportRun& run, std::size_t& recordLi
   std::string titleTexts;
   const TitleMap map =
       ReadTitles(separator == kSemicolon ? SplitFields(titles)
-                                         : SplitQuotedFields(titles, separator, titleTexts));
+                                         : SplitQuotedFields(titles, separator, titleTexts),
+                 separator);
   if (!map.recognised) return ImportOutcome::UnknownKind;
   RecordReader records(lines, separator);
   FieldList fields;
@@ -59,7 +60,7 @@ ImportOutcome ImportRecords(LineStream& lines, ImportRun& run, std::size_t& reco
   return IsVCardFile(lines) ? ImportCards(lines, run) : ImportCsv(lines, run, recordLine);
 }
 
-RecordResult ImportRecord(const ImportValues& values) {
+RecordResult ImportRecord(const ImportValues& values, ContactGroups& groups) {
   std::string first = values.first;
   std::string last = values.last;
   std::string name = values.nick;
@@ -68,6 +69,7 @@ RecordResult ImportRecord(const ImportValues& values) {
   details.email = values.email;
   details.mobile = values.mobile;
   details.homepage = values.web;
+  details.group = values.group;
 
   std::string fullName = first + " " + last;
   if (IsBlank(fullName)) {
@@ -92,6 +94,7 @@ RecordResult ImportRecord(const ImportValues& values) {
   details.first = std::move(first);
   details.last = std::move(last);
   bool stored = false;
-  if (CreateImportedContact(fullName, details, stored) == 0) return RecordResult::NotCreated;
+  if (CreateImportedContact(fullName, details, groups, stored) == 0)
+    return RecordResult::NotCreated;
   return stored ? RecordResult::Imported : RecordResult::NotStored;
 }

@@ -10,13 +10,14 @@
 #include "exchange/commands/progress.h"
 #include "exchange/formats/import_values.h"
 #include "exchange/text/line_reader.h"
+#include "records/ContactGroups.h"
 
 enum class RecordResult { Imported, NoName, NotCreated, NotStored };
 
 // Creates one Kestrin user from the values of one line or card, unless they
 // hold no name at all or the host creates no contact; NotStored when the host
-// refused a value of the new contact.
-RecordResult ImportRecord(const ImportValues& values);
+// refused a value of the new contact. Its group is made in `groups` when missing.
+RecordResult ImportRecord(const ImportValues& values, ContactGroups& groups);
 
 enum class ImportOutcome { Completed, Stopped, Cancelled, UnknownKind, UnclosedQuote };
 
@@ -29,7 +30,8 @@ class ImportRun {
   // Imports the record that began at `line`; false when the import ends
   // there, stopped by the record or cancelled.
   bool Take(const ImportValues& values, std::size_t line) {
-    const RecordResult result = ImportRecord(values);
+    // A group the record names for the first time is made within its step.
+    const RecordResult result = ImportRecord(values, groups_);
     if (result != RecordResult::Imported) {
       stop_ = result;
       stopLine_ = line;
@@ -50,6 +52,7 @@ class ImportRun {
   ProgressObserver& progress_;
   const FileSource& source_;
   uint64_t size_;
+  ContactGroups groups_;
   std::size_t imported_ = 0;
   RecordResult stop_ = RecordResult::Imported;
   std::size_t stopLine_ = 0;

@@ -134,6 +134,15 @@ constexpr ForeignTitle kForeignTitles[] = {
     {"web page 1", TitleMap::Web, false},        {"website 1 - value", TitleMap::Web, true},
 };
 
+// The titles of the columns that list a contact's categories, and how.
+struct GroupTitle {
+  std::string_view lowerTitle;
+  CategoryList list;
+};
+constexpr GroupTitle kGroupTitles[] = {{"labels", CategoryList::Labels},
+                                       {"group membership", CategoryList::Labels},
+                                       {"categories", CategoryList::Delimited}};
+
 // The plug-in's own columns and the values they give.
 constexpr TitleMap::Value kOwnColumnValues[kColumnCount] = {
     TitleMap::First, TitleMap::Last,   TitleMap::Nick, TitleMap::Type,
@@ -237,7 +246,7 @@ RecordReader::Result RecordReader::Next(FieldList& fields) {
   return Result::Record;
 }
 
-TitleMap ReadTitles(const FieldList& titles) {
+TitleMap ReadTitles(const FieldList& titles, char separator) {
   TitleMap map;
   if (titles.empty()) return map;
   std::fill(std::begin(map.index), std::end(map.index), kAbsentColumn);
@@ -258,6 +267,15 @@ TitleMap ReadTitles(const FieldList& titles) {
         continue;
       map.index[title.value] = index;
       map.firstOfSeveral[title.value] = title.firstOfSeveral;
+    }
+    for (const GroupTitle& title : kGroupTitles) {
+      if (map.index[TitleMap::Group] != kAbsentColumn || !IsTitle(titles[at], title.lowerTitle))
+        continue;
+      map.index[TitleMap::Group] = index;
+      // The plug-in's own files write one group, whole.
+      map.groupList = separator == kSemicolon && title.list == CategoryList::Delimited
+                          ? CategoryList::Whole
+                          : title.list;
     }
     uint32_t number = 0;
     PhonePart part = PhonePart::Kind;
@@ -290,5 +308,13 @@ ImportValues TakeValues(const FieldList& fields, const TitleMap& map) {
   values.mobile = map.index[TitleMap::Mobile] == kAbsentColumn ? PhoneValue(fields, map.phones)
                                                                : value(TitleMap::Mobile);
   values.web = value(TitleMap::Web);
+  if (map.index[TitleMap::Group] == kAbsentColumn) {
+    values.columns &= ~ImportValues::kGroup;
+  } else {
+    CategoryReader categories;
+    categories.TakeField(FieldAt(fields, map.index[TitleMap::Group]), map.groupList);
+    values.group = categories.Group();
+    if (map.index[TitleMap::Type] == kAbsentColumn) values.type = categories.Type();
+  }
   return values;
 }

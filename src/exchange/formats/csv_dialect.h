@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange/formats/categories.h"
 #include "exchange/formats/csv_format.h"
 #include "exchange/formats/import_values.h"
 #include "exchange/text/line_reader.h"
@@ -66,11 +67,13 @@ class RecordReader {
 // Which field of a line holds each value that the import takes, found from
 // the titles of the file's first line.
 struct TitleMap {
-  enum Value : int { First, Last, FullName, Nick, Type, Email, Mobile, Web, kValueCount };
-  int32_t index[kValueCount] = {0, 1, kAbsentColumn, 2, 3, 4, 5, 6};
+  enum Value : int { First, Last, FullName, Nick, Type, Email, Mobile, Web, Group, kValueCount };
+  int32_t index[kValueCount] = {0, 1, kAbsentColumn, 2, 3, 4, 5, 6, kAbsentColumn};
   // Values that an address book lists several of in one field, separated by
   // " ::: ", of which the first is taken.
   bool firstOfSeveral[kValueCount] = {};
+  // How the group column lists a contact's categories.
+  CategoryList groupList = CategoryList::Whole;
   // Numbered phone columns, each a kind and a number, in the order of their numbers.
   struct Phone {
     int32_t kind = kAbsentColumn;
@@ -84,7 +87,10 @@ struct TitleMap {
 // The map of a title line: the plug-in's own titles, matched exactly, win;
 // other address books' titles fill what is left, compared without regard to
 // case and surrounding blanks. With no fields the default map (the export's
-// column order) stays in force.
-TitleMap ReadTitles(const FieldList& titles);
-// The values of one record under `map`; absent columns give empty texts.
+// column order) stays in force. `separator` is the file's: a semicolon file's
+// "Categories" holds the one group the plug-in's export wrote, taken whole.
+TitleMap ReadTitles(const FieldList& titles, char separator);
+// The values of one record under `map`; absent columns give empty texts. The
+// group column's categories give the group, and the contact type too when
+// the file has no column for the type.
 ImportValues TakeValues(const FieldList& fields, const TitleMap& map);

@@ -21,6 +21,9 @@ inline constexpr const char* kColumnTitles[kColumnCount] = {
 inline constexpr const char* kHeaderLine =
     "First Name;Last Name;Name;Contact Type;E-mail Address;Mobile Phone;Personal Web Page";
 inline constexpr const char* kLineEnd = "\r\n";
+// The column the export adds last, the contact-list group of each Kestrin
+// user, when any is in a group: Outlook's title, which the import knows.
+inline constexpr const char* kCategoriesTitle = "Categories";
 
 // No field index reaches it, so a bounds test treats it like an index beyond the line.
 inline constexpr int32_t kAbsentColumn = 2147483647;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "exchange/formats/categories.h"
 #include "exchange/text/ascii_text.h"
 #include "exchange/text/text_marks.h"
 #include "host/unicode_text.h"
@@ -180,19 +181,6 @@ std::string Unescape(std::string_view text) {
   return out;
 }
 
-// The type that a CATEGORIES list names by its English name, or nothing.
-std::string CategoryType(std::string_view categories) {
-  for (const std::string_view part : SplitEscaped(categories, ',')) {
-    const std::string name = Unescape(TrimView(part));
-    for (int type = 0; type < kContactTypeCount; ++type) {
-      std::string lower(kContactTypeCaptions[type]);
-      for (char& c : lower) c = LowerAscii(c);
-      if (EqualsNoCase(TrimView(name), lower)) return std::to_string(type);
-    }
-  }
-  return std::string();
-}
-
 // Collects one card's values from its properties.
 class CardBuilder {
  public:
@@ -218,12 +206,17 @@ class CardBuilder {
     } else if (EqualsNoCase(name, "url")) {
       SetFirst(card_.web, Unescape(value));
     } else if (EqualsNoCase(name, "categories")) {
-      if (card_.type.empty()) card_.type = CategoryType(value);
+      for (const std::string_view part : SplitEscaped(value, ',')) {
+        if (categories_.Done()) break;
+        categories_.Take(Unescape(part));
+      }
     }
   }
 
   ImportValues Finish() {
     if (!haveMobile_) card_.mobile = std::move(firstNumber_);
+    card_.group = categories_.Group();
+    card_.type = categories_.Type();
     return std::move(card_);
   }
 
@@ -244,6 +237,7 @@ class CardBuilder {
   }
 
   ImportValues card_;
+  CategoryReader categories_;
   std::string firstNumber_;
   bool haveN_ = false;
   bool haveMobile_ = false;
@@ -390,8 +384,20 @@ std::string WriteVCard(const ContactDetails& contact) {
   if (!contact.email.empty()) AppendProperty(out, "EMAIL;TYPE=INTERNET", contact.email, false);
   if (!contact.mobile.empty()) AppendProperty(out, "TEL;TYPE=CELL", contact.mobile, false);
   if (!contact.homepage.empty()) AppendProperty(out, "URL", contact.homepage, false);
-  if (contact.contactType > 0 && contact.contactType < kContactTypeCount)
-    AppendProperty(out, "CATEGORIES", kContactTypeCaptions[contact.contactType], true);
+  // The group first, as the import takes the first category for the group;
+  // then the type's name, unless the group's name says it already.
+  std::string categories;
+  if (!contact.group.empty()) AppendText(categories, contact.group, true);
+  if (contact.contactType > 0 && contact.contactType < kContactTypeCount) {
+    const std::string_view type = kContactTypeCaptions[contact.contactType];
+    CategoryReader named;
+    named.Take(contact.group);
+    if (named.Type() != std::to_string(contact.contactType)) {
+      if (!categories.empty()) categories += ',';
+      AppendText(categories, type, true);
+    }
+  }
+  if (!categories.empty()) AppendFolded(out, "CATEGORIES:" + categories);
   out += "END:VCARD\r\n";
   return out;
 }

@@ -31,8 +31,8 @@ class VCardReader {
 
   // The next card's values: family and given name from N, the full name
   // from FN, the first nickname, the first e-mail, the first mobile number
-  // (else the first number), the first web address, and the contact type that
-  // CATEGORIES names. False when the file holds no more cards.
+  // (else the first number), the first web address, and the group and the
+  // contact type that CATEGORIES give. False when the file holds no more cards.
   bool Next(ImportValues& card);
   // The number of the line (from 1) where the card read last began.
   std::size_t CardLine() const { return cardLine_; }
@@ -49,9 +49,9 @@ class VCardReader {
   std::size_t openedLine_ = 0;  // where the card that cardOpen_ tells of began
 };
 
-// One card in vCard 3.0: N, FN, NICKNAME, EMAIL, TEL;TYPE=CELL, URL and the
-// contact type's name as CATEGORIES (none for "Unspecified" or a type without
-// a name); empty values are left out. Lines end in CR LF and are folded at 75
+// One card in vCard 3.0: N, FN, NICKNAME, EMAIL, TEL;TYPE=CELL, URL and
+// CATEGORIES: the group, then the contact type's name (none for "Unspecified"
+// or a type without a name); empty values are left out. Lines end in CR LF and are folded at 75
 // octets, never inside a UTF-8 sequence. Byte 26 becomes a blank, since no
 // reader of the file would read past it.
 std::string WriteVCard(const ContactDetails& contact);
