@@ -91,7 +91,8 @@ add_dependencies(kestrin_demo mKestrinUser)
 # and the test host in one program, run by hand with scripts/wine-run.sh.
 add_executable(progress_bench ${CMAKE_SOURCE_DIR}/bench/progress_bench.cpp
   ${KESTRIN_CORE_SOURCES} ${KESTRIN_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testhost/test_host.cpp
-  ${CMAKE_SOURCE_DIR}/tests/testhost/text_encodings.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/testhost/text_encodings.cpp
+  ${CMAKE_SOURCE_DIR}/tests/testhost/win32_contact_list.cpp)
 target_include_directories(progress_bench PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests
   ${KESTRIN_GENERATED_DIR})
 target_compile_definitions(progress_bench PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)

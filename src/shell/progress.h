@@ -19,7 +19,8 @@ class ProgressWindow {
  public:
   virtual ~ProgressWindow() = default;
   // Shows `status` and a bar filled to `permille` / 1000, then handles the
-  // messages waiting for this thread's windows, so that they stay painted.
+  // messages waiting for this window and the paint of this thread's other
+  // windows, so that they stay painted; the rest waits until the work ends.
   virtual void Show(const std::string& status, int permille) = 0;
   // True once the user pressed Cancel (or the thread was asked to quit).
   virtual bool CancelPressed() const = 0;

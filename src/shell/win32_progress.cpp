@@ -19,6 +19,7 @@ constexpr int kBarHeight = 14;
 constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 24;
 constexpr DWORD kRedrawMs = 250;
+constexpr int kPaintsPerPump = 16;
 
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -141,18 +142,28 @@ void Win32ProgressWindow::Show(const std::string& status, int permille) {
 
 void Win32ProgressWindow::PumpMessages() {
   MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // Meant for the loop that runs the thread: handed back to it, and the work stops.
-      PostQuitMessage(static_cast<int>(message.wParam));
-      cancelled_ = true;
-      return;
-    }
+  // Meant for the loop that runs the thread: handed back to it, and the work stops.
+  if (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    PostQuitMessage(static_cast<int>(message.wParam));
+    cancelled_ = true;
+    return;
+  }
+  // Only this window's messages and the input addressed to it (the filter
+  // takes its children too). The host's windows answer every new contact with
+  // posted messages and timers that walk its whole list: handled at every
+  // pump they make the work quadratic, left queued they run once, when the
+  // work is over.
+  while (PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) {
     // Tab, Enter, Space and Escape work on the window as in a dialog.
     if (IsDialogMessageW(window_, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  // The thread's other windows are painted, the owner above all: a paint
+  // costs no walk. Bounded, in case a window never validates itself.
+  for (int i = 0;
+       i < kPaintsPerPump && PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+    DispatchMessageW(&message);
 }
 
 RECT Win32ProgressWindow::BarRect() const {

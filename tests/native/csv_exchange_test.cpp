@@ -785,7 +785,7 @@ TEST_F(CsvExchangeTest, EveryExportedUserComesBackWithItsSevenColumns) {
   LineReader reader(source);
   std::string_view line;
   ASSERT_TRUE(reader.Next(line));
-  const TitleMap map = ReadTitles(SplitFields(line));
+  const TitleMap map = ReadTitles(SplitFields(line), kSemicolon);
   std::size_t index = users.size();
   while (reader.Next(line)) {
     ASSERT_GT(index, 0u) << "more lines than users";

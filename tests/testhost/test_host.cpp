@@ -6,10 +6,12 @@
 #include <fstream>
 #include <iterator>
 #include <list>
+#include <memory>
 #include <set>
 #include <unordered_map>
 
 #include "host/unicode_text.h"
+#include "testhost/contact_list.h"
 #include "testhost/text_encodings.h"
 
 namespace testhost {
@@ -54,7 +56,11 @@ struct TestHost::State {
   ContactHandle nextContact = kFirstContact;
   bool failContactAdd = false;
   std::function<void()> onContactAdd;
+  std::chrono::milliseconds contactAddCost{0};
   std::chrono::milliseconds ackDelay{0};
+  std::unique_ptr<ContactListWindow> contactList;
+  std::size_t contactListWalks = 0;
+  std::chrono::steady_clock::duration contactListWalkTime{};
 
   std::map<std::string, ServiceHandler> hostServices;
   std::map<std::string, ServiceHandler> pluginServices;
@@ -138,6 +144,74 @@ int MIRANDA_CDECL LinkServiceExists(const char* name) {
 
 intptr_t MIRANDA_CDECL LinkCallServiceSync(const char* name, WParam wParam, LParam lParam) {
   return LinkCallService(name, wParam, lParam);
+}
+
+// --- The contact list ----------------------------------------------------------
+
+// Whether the contact list shows `key` of `contact`: nothing of a contact
+// before its "Protocol"/"p", then a few settings of "CList" and of its protocol.
+bool Shown(const Contact& contact, const SettingKey& key) {
+  if (contact.handle == 0) return false;
+  if (key == SettingKey{"Protocol", "p"}) return true;
+  auto protocol = contact.settings.find({"Protocol", "p"});
+  if (protocol == contact.settings.end()) return false;
+  static const std::set<SettingKey> kList{
+      {"CList", "MyHandle"}, {"CList", "Group"}, {"CList", "Hidden"}};
+  static const std::set<std::string> kProtocol{"Nick", "FirstName", "LastName", "e-mail", "Status"};
+  if (kList.count(key) != 0) return true;
+  return key.first == protocol->second.text && kProtocol.count(key.second) != 0;
+}
+
+void ContactListChanged() {
+  if (S().contactList != nullptr) S().contactList->Changed(S().contacts.size());
+}
+
+// One of the host's services as the host itself calls it: not counted.
+intptr_t HostCall(const std::string& name, WParam wParam, LParam lParam) {
+  ServiceHandler handler = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(S().mutex);
+    auto found = S().hostServices.find(name);
+    if (found == S().hostServices.end()) return CALLSERVICE_NOTFOUND;
+    handler = found->second;
+  }
+  return handler(wParam, lParam);
+}
+
+// A setting as the list reads it: 8-bit text, or empty.
+std::string ListRead(ContactHandle contact, const char* module, const char* setting) {
+  DBVARIANT value{};
+  DBCONTACTGETSETTING request{module, setting, &value};
+  if (HostCall("DB/Contact/GetSetting", contact, reinterpret_cast<LParam>(&request)) != 0)
+    return {};
+  std::string text;
+  if (value.type == DBVT_ASCIIZ && value.text.pszVal != nullptr) text = value.text.pszVal;
+  HostCall("DB/Contact/FreeVariant", 0, reinterpret_cast<LParam>(&value));
+  return text;
+}
+
+// What the real list does at each message and timer: every contact's shown
+// settings read, and the names sorted.
+void WalkContactList() {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::string> names;
+  for (auto contact = static_cast<ContactHandle>(HostCall("DB/Contact/FindFirst", 0, 0));
+       contact != 0;
+       contact = static_cast<ContactHandle>(HostCall("DB/Contact/FindNext", contact, 0))) {
+    const std::string protocol = ListRead(contact, "Protocol", "p");
+    std::string name = ListRead(contact, "CList", "MyHandle");
+    ListRead(contact, "CList", "Group");
+    ListRead(contact, "CList", "Hidden");
+    if (!protocol.empty()) {
+      ListRead(contact, protocol.c_str(), "Status");
+      if (name.empty()) name = ListRead(contact, protocol.c_str(), "Nick");
+    }
+    names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());
+  std::lock_guard<std::recursive_mutex> lock(S().mutex);
+  ++S().contactListWalks;
+  S().contactListWalkTime += std::chrono::steady_clock::now() - start;
 }
 
 // --- The host's own services --------------------------------------------------
@@ -286,6 +360,7 @@ intptr_t MIRANDA_CDECL DbWriteSetting(WParam contact, LParam lParam) {
   if (value.text.size() > kHostTextLimit) return 1;
   owner->deleted.erase(key);
   owner->settings[key] = value;
+  if (Shown(*owner, key)) ContactListChanged();
   return 0;
 }
 
@@ -296,8 +371,10 @@ intptr_t MIRANDA_CDECL DbDeleteSetting(WParam contact, LParam lParam) {
   if (request == nullptr || owner == nullptr) return 1;
   const SettingKey key{CopyText(request->szModule), CopyText(request->szSetting)};
   S().writes.push_back({contact, key.first, key.second, std::nullopt});
+  const bool shown = Shown(*owner, key);
   if (owner->settings.erase(key) == 0) return 1;
   owner->deleted.insert(key);
+  if (shown) ContactListChanged();
   return 0;
 }
 
@@ -321,14 +398,31 @@ intptr_t MIRANDA_CDECL DbFindNext(WParam contact, LParam) {
 
 intptr_t MIRANDA_CDECL DbAdd(WParam, LParam) {
   std::function<void()> action;
+  std::chrono::milliseconds cost{};
   {
     std::lock_guard<std::recursive_mutex> lock(S().mutex);
     if (S().failContactAdd) return 0;
     action = S().onContactAdd;
+    cost = S().contactAddCost;
   }
   // Outside the lock: the action may call back into the plug-in.
   if (action) action();
-  return static_cast<intptr_t>(TestHost::Instance().AddContact());
+  if (cost.count() > 0) std::this_thread::sleep_for(cost);
+  std::lock_guard<std::recursive_mutex> lock(S().mutex);
+  const ContactHandle contact = TestHost::Instance().AddContact();
+  ContactListChanged();
+  return static_cast<intptr_t>(contact);
+}
+
+// As the real host: no question, and the contact leaves the walk at once.
+intptr_t MIRANDA_CDECL DbDelete(WParam contact, LParam) {
+  std::lock_guard<std::recursive_mutex> lock(S().mutex);
+  auto found = S().index.find(contact);
+  if (found == S().index.end()) return 1;
+  S().contacts.erase(found->second);
+  S().index.erase(found);
+  ContactListChanged();
+  return 0;
 }
 
 intptr_t MIRANDA_CDECL ProtoGetContactBaseProto(WParam contact, LParam) {
@@ -448,6 +542,7 @@ void RegisterHostServices(TestHost::State& state) {
       {"DB/Contact/FindFirst", DbFindFirst},
       {"DB/Contact/FindNext", DbFindNext},
       {"DB/Contact/Add", DbAdd},
+      {"DB/Contact/Delete", DbDelete},
       {"Proto/GetContactBaseProto", ProtoGetContactBaseProto},
       {"Proto/RegisterModule", ProtoRegisterModule},
       {"Proto/BroadcastAck", ProtoBroadcastAck},
@@ -494,6 +589,7 @@ void TestHost::Reset() {
   s.nextContact = kFirstContact;
   s.failContactAdd = false;
   s.onContactAdd = nullptr;
+  s.contactAddCost = std::chrono::milliseconds(0);
   s.ackDelay = std::chrono::milliseconds(0);
   s.pluginServices.clear();
   s.pluginServiceOrder.clear();
@@ -512,6 +608,10 @@ void TestHost::Reset() {
   for (char* text : s.liveVariantTexts) std::free(text);
   s.liveVariantTexts.clear();
   RegisterHostServices(s);
+  s.contactList.reset();
+  s.contactListWalks = 0;
+  s.contactListWalkTime = {};
+  SetContactListShown(true);
 }
 
 PLUGINLINK* TestHost::Link() { return &state_->link; }
@@ -711,6 +811,29 @@ void TestHost::SetFailContactAdd(bool fail) {
 void TestHost::OnContactAdd(std::function<void()> action) {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->onContactAdd = std::move(action);
+}
+
+void TestHost::SetContactAddCost(std::chrono::milliseconds cost) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  state_->contactAddCost = cost;
+}
+
+void TestHost::SetContactListShown(bool shown) {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  if (!shown)
+    state_->contactList.reset();
+  else if (state_->contactList == nullptr)
+    state_->contactList = OpenContactListWindow(WalkContactList);
+}
+
+std::size_t TestHost::ContactListWalks() const {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  return state_->contactListWalks;
+}
+
+std::chrono::duration<double> TestHost::ContactListWalkTime() const {
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+  return state_->contactListWalkTime;
 }
 
 void TestHost::DropHostService(const std::string& name) {

@@ -151,10 +151,23 @@ class TestHost {
   void SetFailContactAdd(bool fail);
   // Runs `action` inside every "DB/Contact/Add", as another plug-in's hook may.
   void OnContactAdd(std::function<void()> action);
+  // Makes every "DB/Contact/Add" take at least `cost`, as a slow database does.
+  void SetContactAddCost(std::chrono::milliseconds cost);
   // Removes one of the host's own services, as an older host lacks it.
   void DropHostService(const std::string& name);
   // Protocols the host knows besides those registered with "Proto/RegisterModule".
   void RegisterProtocol(const std::string& name);
+
+  // --- The contact list ---------------------------------------------------
+  // The host's contact list with its cost (contact_list.h): shown after every
+  // Reset, as a window of the thread that called it. Contacts added or
+  // deleted and shown settings written through the host's services (not the
+  // helpers above) make it walk every contact, reading its shown settings
+  // through the host's own lookup and sorting the names.
+  void SetContactListShown(bool shown);
+  // The walks since Reset, and the time they took.
+  std::size_t ContactListWalks() const;
+  std::chrono::duration<double> ContactListWalkTime() const;
 
   // --- Services and events ----------------------------------------------
   intptr_t CallService(const std::string& name, WParam wParam, LParam lParam);

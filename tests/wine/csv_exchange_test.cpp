@@ -1,5 +1,6 @@
 // The Import and Export commands of the real DLL, through their services,
 // with the real common dialogs and message boxes.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,18 @@ class CsvWineTest : public PluginTest {
     const std::string path = folder.File("in.csv");
     WriteWholeFile(path, bytes);
     return Import({path});
+  }
+
+  // A file of `lines` users that takes at least `lines` * 2 ms to import:
+  // every creation costs the host that long.
+  std::string SlowUsers(int lines) {
+    host.SetContactAddCost(std::chrono::milliseconds(2));
+    std::string bytes = kHeader;
+    for (int i = 0; i < lines; ++i)
+      bytes += "User" + std::to_string(i) + ";Last;Nick;1;u@example.com;0171;http://x\r\n";
+    const std::string path = folder.File("many.csv");
+    WriteWholeFile(path, bytes);
+    return path;
   }
 
   std::string Text(ContactHandle contact, const char* setting) const {
@@ -309,12 +322,8 @@ TEST_F(CsvWineTest, ExportIsUtf8WithItsMarkOnlyWhenTheCodePageCannotHoldAName) {
 // The generated file takes the import seconds: the window shows after half a
 // second, and Cancel ends the work after the record in hand.
 TEST_F(CsvWineTest, LongImportShowsProgressOverItsOwnerAndCancelKeepsWhatCameIn) {
-  std::string bytes = kHeader;
-  constexpr int kLines = 100000;
-  for (int i = 0; i < kLines; ++i)
-    bytes += "User" + std::to_string(i) + ";Last;Nick;1;u@example.com;0171;http://x\r\n";
-  const std::string path = folder.File("many.csv");
-  WriteWholeFile(path, bytes);
+  constexpr int kLines = 2000;  // 4 s at least, the window shows after 0.5 s
+  const std::string path = SlowUsers(kLines);
 
   // The window the command starts from owns the progress window.
   const HWND owner = CreateWindowExA(0, "STATIC", "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
@@ -355,6 +364,30 @@ TEST_F(CsvWineTest, LongImportShowsProgressOverItsOwnerAndCancelKeepsWhatCameIn)
   EXPECT_FALSE(small.progress.seen);
   ASSERT_EQ(small.boxes.size(), 1u);
   ExpectBox(small.boxes[0], "Import process has completed.", kCaption, false);
+}
+
+TEST_F(CsvWineTest, LongImportLeavesTheHostsContactListAloneUntilItEnds) {
+  constexpr int kLines = 600;  // 1.2 s at least
+  const std::string path = SlowUsers(kLines);
+  const DWORD start = GetTickCount();
+  const CommandRun run = Import({path});
+  const DWORD seconds = (GetTickCount() - start) / 1000;
+
+  EXPECT_TRUE(run.progress.seen);
+  EXPECT_EQ(host.ContactCount(), static_cast<std::size_t>(kLines));
+  // At most a turn a second while the import ran, and its posted message and
+  // three timers once each at the end; a pump of the whole queue gives it
+  // twenty turns a second.
+  EXPECT_LE(host.ContactListWalks(), seconds + 1 + 4);
+  EXPECT_TRUE(WaitFor([this] { return host.ContactListWalks() > 0; })) << "the list never walked";
+
+  // A deleted contact leaves the walk at once and costs the list its walks too.
+  host.SetContactListShown(false);
+  host.SetContactListShown(true);
+  const std::size_t walks = host.ContactListWalks();
+  EXPECT_EQ(Call("DB/Contact/Delete", host.Contacts().front()), 0);
+  EXPECT_EQ(host.ContactCount(), static_cast<std::size_t>(kLines - 1));
+  EXPECT_TRUE(WaitFor([&] { return host.ContactListWalks() > walks; }));
 }
 
 }  // namespace
