@@ -24,6 +24,12 @@ constexpr const char* kAlternativeCellularSetting = "AlternativeCellular";
 constexpr const char* kAddressSetting = "RealIP";
 constexpr const char* kStatusSetting = "Status";
 constexpr const char* kMobileMark = " SMS";
+// The import that made the contact; the last import's number, file and time
+// are module settings.
+constexpr const char* kImportIdSetting = "ImportId";
+constexpr const char* kLastImportIdSetting = "LastImportId";
+constexpr const char* kLastImportFileSetting = "LastImportFile";
+constexpr const char* kLastImportTimeSetting = "LastImportTime";
 
 // Settings of other modules that the host and the contact list read.
 constexpr const char* kProtocolModule = "Protocol";
@@ -208,11 +214,13 @@ bool WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
   }
   stored &= WriteSettingDword(contact, kModule, kAddressSetting, details.address);
   stored &= WriteContactStatus(contact);
+  // Saved by the user: no longer the import's to undo.
+  if (ImportIdOf(contact) != 0) DeleteSetting(contact, kModule, kImportIdSetting);
   return stored;
 }
 
 ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
-                                    bool& stored) {
+                                    bool& stored, uint32_t importId) {
   const ContactHandle contact = AddContact();
   if (contact == 0) return 0;
   stored = WriteNames(contact, details);
@@ -225,8 +233,82 @@ ContactHandle CreateImportedContact(const std::string& displayName, const Contac
       contact,
       StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(details.contactType)));
   stored &= WriteIgnoreAndDisplayName(contact, displayName);
+  if (importId != 0) stored &= WriteSettingDword(contact, kModule, kImportIdSetting, importId);
   stored &= WriteProtocol(contact);
   return contact;
+}
+
+namespace {
+
+// Writes `value` unless it is what is stored; an empty text is deleted.
+bool UpdateText(ContactHandle contact, const char* module, const char* setting,
+                const std::string& stored, const std::string& value) {
+  if (value == stored) return true;
+  if (!value.empty()) return WriteSettingString(contact, module, setting, value);
+  DeleteSetting(contact, module, setting);
+  return true;
+}
+
+}  // namespace
+
+bool UpdateImportedContact(const StoredUser& user, const std::string& displayName,
+                           const ContactDetails& details, unsigned values) {
+  const ContactHandle contact = user.contact;
+  const ContactDetails& old = user.details;
+  bool stored = UpdateText(contact, kModule, kFirstNameSetting, old.first, details.first);
+  stored &= UpdateText(contact, kModule, kLastNameSetting, old.last, details.last);
+  if ((values & kUpdateNick) != 0)
+    stored &= UpdateText(contact, kModule, kNickSetting, old.nick, details.nick);
+  stored &= UpdateText(
+      contact, kContactListModule, kDisplayNameSetting,
+      GetSettingString(contact, kContactListModule, kDisplayNameSetting, std::string()),
+      displayName);
+  if ((values & kUpdateEmail) != 0)
+    stored &= UpdateText(contact, kModule, kEmailSetting, old.email, details.email);
+  if ((values & kUpdateHomepage) != 0)
+    stored &= UpdateText(contact, kModule, kHomepageSetting, old.homepage, details.homepage);
+  if ((values & kUpdateMobile) != 0 && details.mobile != old.mobile) {
+    if (details.mobile.empty()) {
+      DeleteSetting(contact, kModule, kCellularSetting);
+      DeleteSetting(contact, kModule, kAlternativeCellularSetting);
+    } else {
+      stored &= WriteMobile(contact, details.mobile);
+    }
+  }
+  if ((values & kUpdateType) != 0 && details.contactType != old.contactType)
+    stored &= WriteContactType(contact, details.contactType);
+  // The contact-list group is the groups' to update: it stays here.
+  const int32_t type = (values & kUpdateType) != 0 ? details.contactType : old.contactType;
+  const uint16_t status =
+      StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(type));
+  if (GetSettingWord(contact, kModule, kStatusSetting, 0) != status)
+    stored &= WriteStatusPair(contact, status);
+  return stored;
+}
+
+uint32_t ImportIdOf(ContactHandle contact) {
+  return GetSettingDword(contact, kModule, kImportIdSetting, 0);
+}
+
+void WriteLastImport(const LastImport& last) {
+  WriteSettingDword(0, kModule, kLastImportIdSetting, last.id);
+  WriteSettingString(0, kModule, kLastImportFileSetting, last.file);
+  WriteSettingDword(0, kModule, kLastImportTimeSetting, last.time);
+}
+
+std::optional<LastImport> ReadLastImport() {
+  LastImport last;
+  last.id = GetSettingDword(0, kModule, kLastImportIdSetting, 0);
+  if (last.id == 0) return std::nullopt;
+  last.file = GetSettingString(0, kModule, kLastImportFileSetting, std::string());
+  last.time = GetSettingDword(0, kModule, kLastImportTimeSetting, 0);
+  return last;
+}
+
+void ForgetLastImport() {
+  DeleteSetting(0, kModule, kLastImportIdSetting);
+  DeleteSetting(0, kModule, kLastImportFileSetting);
+  DeleteSetting(0, kModule, kLastImportTimeSetting);
 }
 
 bool WriteContactStatus(ContactHandle contact) {

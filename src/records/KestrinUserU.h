@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "host/m_globaldefs.h"
@@ -66,8 +67,46 @@ bool WriteContactDetails(ContactHandle contact, const ContactDetails& details);
 // last, so that the contact list takes in a finished contact once instead of
 // following every setting. 0 when the host created no contact; `stored`
 // tells whether the host stored every value.
+// `importId` (not 0) marks the contact as made by that import, for its undo.
 ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
-                                    bool& stored);
+                                    bool& stored, uint32_t importId = 0);
+
+// A Kestrin user as an import finds it stored.
+struct StoredUser {
+  ContactHandle contact = 0;
+  ContactDetails details;
+};
+// The values an update writes besides the names (first, last and display
+// name, always): those the file has a column for.
+enum UpdatedValue : unsigned {
+  kUpdateNick = 1u << 0,
+  kUpdateType = 1u << 1,
+  kUpdateEmail = 1u << 2,
+  kUpdateMobile = 1u << 3,
+  kUpdateHomepage = 1u << 4,
+};
+// The import's update of a stored Kestrin user: each value of `values` that
+// differs from the stored one is written (an empty text deleted), then the
+// status pair when the type changed what the contact shows. The handle, the
+// number, the address and the group stay. Answers whether the host stored
+// every value.
+bool UpdateImportedContact(const StoredUser& user, const std::string& displayName,
+                           const ContactDetails& details, unsigned values);
+
+// The import that made the contact (0: none, or saved in the editor since).
+uint32_t ImportIdOf(ContactHandle contact);
+// The last import that created Kestrin users: its number, file and time
+// (seconds since 1970, UTC), kept as module settings so that it can be
+// undone after a restart.
+struct LastImport {
+  uint32_t id = 0;
+  std::string file;
+  uint32_t time = 0;
+};
+void WriteLastImport(const LastImport& last);
+// std::nullopt when there is no import to undo.
+std::optional<LastImport> ReadLastImport();
+void ForgetLastImport();
 // The status pair under the protocol's current status.
 bool WriteContactStatus(ContactHandle contact);
 // The status the contact shows under `protocolStatus`.

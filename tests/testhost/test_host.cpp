@@ -331,6 +331,16 @@ intptr_t MIRANDA_CDECL DbAdd(WParam, LParam) {
   return static_cast<intptr_t>(TestHost::Instance().AddContact());
 }
 
+// As the real host: asks nothing, and the contact leaves the walk at once.
+intptr_t MIRANDA_CDECL DbDelete(WParam contact, LParam) {
+  std::lock_guard<std::recursive_mutex> lock(S().mutex);
+  auto found = S().index.find(contact);
+  if (found == S().index.end()) return 1;
+  S().contacts.erase(found->second);
+  S().index.erase(found);
+  return 0;
+}
+
 intptr_t MIRANDA_CDECL ProtoGetContactBaseProto(WParam contact, LParam) {
   std::lock_guard<std::recursive_mutex> lock(S().mutex);
   Contact* owner = contact != 0 ? S().Find(contact) : nullptr;
@@ -448,6 +458,7 @@ void RegisterHostServices(TestHost::State& state) {
       {"DB/Contact/FindFirst", DbFindFirst},
       {"DB/Contact/FindNext", DbFindNext},
       {"DB/Contact/Add", DbAdd},
+      {"DB/Contact/Delete", DbDelete},
       {"Proto/GetContactBaseProto", ProtoGetContactBaseProto},
       {"Proto/RegisterModule", ProtoRegisterModule},
       {"Proto/BroadcastAck", ProtoBroadcastAck},

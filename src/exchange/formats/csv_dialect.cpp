@@ -305,5 +305,14 @@ ImportValues TakeValues(const FieldList& fields, const TitleMap& map) {
   values.mobile = map.index[TitleMap::Mobile] == kAbsentColumn ? PhoneValue(fields, map.phones)
                                                                : value(TitleMap::Mobile);
   values.web = value(TitleMap::Web);
+  static_assert(ImportValues::kFirst == 1u << TitleMap::First &&
+                ImportValues::kNick == 1u << TitleMap::Nick &&
+                ImportValues::kWeb == 1u << TitleMap::Web);
+  // The values are the columns' bits in the map's order; the mobile number
+  // also comes from numbered phone columns.
+  values.columns = 0;
+  for (int which = 0; which < TitleMap::kValueCount; ++which)
+    if (map.index[which] != kAbsentColumn) values.columns |= 1u << which;
+  if (!map.phones.empty()) values.columns |= ImportValues::kMobile;
   return values;
 }

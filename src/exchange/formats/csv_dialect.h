@@ -89,5 +89,6 @@ struct TitleMap {
 // case and surrounding blanks. With no fields the default map (the export's
 // column order) stays in force.
 TitleMap ReadTitles(const FieldList& titles);
-// The values of one record under `map`; absent columns give empty texts.
+// The values of one record under `map`; absent columns give empty texts and
+// are left out of the record's columns.
 ImportValues TakeValues(const FieldList& fields, const TitleMap& map);
