@@ -35,8 +35,8 @@
 
 #include "bench_support.h"
 #include "exchange/commands/export_command.h"
-#include "exchange/commands/import_command.h"
 #include "exchange/commands/file_source.h"
+#include "exchange/commands/import_command.h"
 #include "exchange/commands/import_loop.h"
 #include "exchange/formats/csv_dialect.h"
 #include "exchange/formats/csv_format.h"

@@ -163,9 +163,9 @@ char32_t FoldCharacter(char32_t c) {
     return c >= 0xC0 && c <= 0xDE && c != 0xD7 ? c + 32 : c;
   }
   if (c < 0x180) {
-    if (c == 0x130) return 'i';    // capital I with dot above
-    if (c == 0x178) return 0xFF;   // capital Y with diaeresis
-    if (c == 0x17F) return 's';    // long s
+    if (c == 0x130) return 'i';   // capital I with dot above
+    if (c == 0x178) return 0xFF;  // capital Y with diaeresis
+    if (c == 0x17F) return 's';   // long s
     if (PairedCapital(c, 0x100, 0x137, false) || PairedCapital(c, 0x139, 0x148, true) ||
         PairedCapital(c, 0x14A, 0x177, false) || PairedCapital(c, 0x179, 0x17E, true))
       return c + 1;

@@ -259,10 +259,10 @@ bool UpdateImportedContact(const StoredUser& user, const std::string& displayNam
   stored &= UpdateText(contact, kModule, kLastNameSetting, old.last, details.last);
   if ((values & kUpdateNick) != 0)
     stored &= UpdateText(contact, kModule, kNickSetting, old.nick, details.nick);
-  stored &= UpdateText(
-      contact, kContactListModule, kDisplayNameSetting,
-      GetSettingString(contact, kContactListModule, kDisplayNameSetting, std::string()),
-      displayName);
+  stored &=
+      UpdateText(contact, kContactListModule, kDisplayNameSetting,
+                 GetSettingString(contact, kContactListModule, kDisplayNameSetting, std::string()),
+                 displayName);
   if ((values & kUpdateEmail) != 0)
     stored &= UpdateText(contact, kModule, kEmailSetting, old.email, details.email);
   if ((values & kUpdateHomepage) != 0)
@@ -279,8 +279,7 @@ bool UpdateImportedContact(const StoredUser& user, const std::string& displayNam
     stored &= WriteContactType(contact, details.contactType);
   // The contact-list group is the groups' to update: it stays here.
   const int32_t type = (values & kUpdateType) != 0 ? details.contactType : old.contactType;
-  const uint16_t status =
-      StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(type));
+  const uint16_t status = StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(type));
   if (GetSettingWord(contact, kModule, kStatusSetting, 0) != status)
     stored &= WriteStatusPair(contact, status);
   return stored;

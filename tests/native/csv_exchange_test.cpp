@@ -579,7 +579,9 @@ TEST_F(CsvExchangeTest, ExportReplacesAFileInAFolderTooLongForTheSystemsTemporar
   EXPECT_EQ(deep.Entries(), (std::vector<std::string>{"u.csv", "~0000"}));
 }
 
-TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
+// Importing an exported file again asks once about the stored users, and
+// each answer does what it says; the counts join the closing message.
+TEST_F(CsvExchangeTest, ImportingAnExportedFileAgainAsksAndEachAnswerDoesWhatItSays) {
   const Record users[] = {
       {"John", "Smith", "Johnny", 2, "j@x.org", "0171 555", "http://x.org"},
       {"Anna", "Lee", "Anna Lee", -1},
@@ -589,17 +591,58 @@ TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
   host.AddForeignContact("ICQ");
   const std::string file = folder.File("both.csv");
   RunCommand("mKestrinUser/Export", file);
-  for (int copy = 1; copy <= 2; ++copy) {
-    ExpectMessages(RunCommand("mKestrinUser/Import", file),
-                   {Completed("Import process has completed.")});
-    ASSERT_EQ(host.ContactCount(), 4u + 3u * static_cast<unsigned>(copy));
-  }
-  const auto imported = NewestInFileOrder(6);
-  for (std::size_t i = 0; i < imported.size(); ++i) {
-    const Record& original = users[2 - i % 3];  // the file follows the walk, newest first
+  // One more line: a user not stored, and John's type changed in the file.
+  std::string bytes = testhost::ReadFileBytes(file);
+  bytes.replace(bytes.find(";2;j@x.org"), 10, ";4;j@x.org");
+  testhost::WriteFileBytes(file, bytes + "Eve;Stone;;0;;;\r\n");
+  testhost::SetCommandWindow(0x4711);
+  const std::string question =
+      "3 of the 4 Kestrin users in this file are already in your contact list.";
+
+  // Cancel (as Esc and the close box): nothing is written, nothing more said.
+  host.ClearWrites();
+  EXPECT_TRUE(RunCommand("mKestrinUser/Import", file).empty());
+  EXPECT_TRUE(host.Writes().empty());
+  auto choices = testhost::Choices();
+  ASSERT_EQ(choices.size(), 1u);
+  EXPECT_EQ(choices[0].owner, 0x4711u);
+  EXPECT_EQ(choices[0].caption, "Kestrin Users");
+  EXPECT_EQ(choices[0].text, question);
+  EXPECT_EQ(choices[0].buttons,
+            (std::vector<std::string>{"&Update", "&Skip", "&Add as New", "Cancel"}));
+
+  // Skip: the new user alone, the stored ones untouched.
+  testhost::QueueChoice(1);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.\n\n"
+                            "Kestrin users added: 1, updated: 0, skipped: 3.")});
+  ASSERT_EQ(host.ContactCount(), 5u);
+  EXPECT_EQ(ReadUser(host.Contacts().front()), Record("Eve", "Stone", "Eve Stone"));
+  EXPECT_EQ(ReadUser(host.Contacts().back()).type, 2);
+
+  // Update: John takes the file's type, and Eve is stored now too.
+  testhost::QueueChoice(0);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.\n\n"
+                            "Kestrin users added: 0, updated: 4, skipped: 0.")});
+  ASSERT_EQ(host.ContactCount(), 5u);
+  Record john = users[0];
+  john.type = 4;
+  EXPECT_EQ(ReadUser(host.Contacts().back()), john);
+
+  // Add as New: every line a new contact, as the file has it.
+  testhost::QueueChoice(2);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.\n\n"
+                            "Kestrin users added: 4, updated: 0, skipped: 0.")});
+  ASSERT_EQ(host.ContactCount(), 9u);
+  const auto imported = NewestInFileOrder(4);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const Record& original = i == 2 ? john : users[2 - i];  // the file follows the walk
     EXPECT_EQ(ReadUser(imported[i]), original);
     EXPECT_EQ(host.Text(imported[i], "CList", "MyHandle"), original.first + " " + original.last);
   }
+  EXPECT_EQ(testhost::Choices().size(), 4u);
 }
 
 TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {

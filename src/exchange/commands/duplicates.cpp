@@ -43,7 +43,8 @@ void StoredUsers::Collect() {
 }
 
 void StoredUsers::Add(StoredUser user) {
-  std::string key = MatchKey(JoinFullName(user.details.first, user.details.last), user.details.email);
+  std::string key =
+      MatchKey(JoinFullName(user.details.first, user.details.last), user.details.email);
   waiting_.emplace(std::move(key), std::move(user));
 }
 

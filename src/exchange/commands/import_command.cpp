@@ -83,8 +83,7 @@ ImportEnding EndingOf(ImportOutcome read, ImportOutcome written, const ImportRun
                        run.StopLine());
     }
     case ImportOutcome::Cancelled:
-      return {ImportEnding::Kind::Cancelled, nullptr, 0, std::string(), run.Added(),
-              std::string()};
+      return {ImportEnding::Kind::Cancelled, nullptr, 0, std::string(), run.Added(), std::string()};
     default: break;
   }
   if (reader.TooLong()) return StoppedAt(kLineTooLong, lines.LinesRead() + 1);
