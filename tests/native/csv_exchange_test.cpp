@@ -15,9 +15,11 @@
 #include "exchange/commands/export_command.h"
 #include "exchange/commands/import_command.h"
 #include "exchange/commands/import_loop.h"
+#include "exchange/commands/undo_command.h"
 #include "exchange/formats/csv_format.h"
 #include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
+#include "shell/shell.h"
 #include "testhost/text_encodings.h"
 
 namespace {
@@ -63,11 +65,24 @@ class CsvExchangeTest : public StartedPluginTest {
     SetUp();
   }
 
+  // The plug-in unloaded and loaded again over the same database, as after a restart.
+  void Reload() {
+    Unload();
+    ASSERT_EQ(Load(host.Link()), 0);
+    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
+  }
+
   // Imports `bytes` from a file of the folder; answers the messages shown.
   std::vector<ShownMessage> Import(const std::string& bytes) {
     const std::string path = folder.File("in.csv");
     testhost::WriteFileBytes(path, bytes);
     return RunCommand("mKestrinUser/Import", path);
+  }
+  // Undo Last Import, which asks no file; answers the messages shown.
+  std::vector<ShownMessage> Undo() {
+    testhost::ClearShownMessages();
+    EXPECT_EQ(host.CallService("mKestrinUser/UndoImport", 0, 0), 0);
+    return testhost::ShownMessages();
   }
   std::vector<ShownMessage> RunCommand(const char* service, std::optional<std::string> answer,
                                        std::size_t filter = 0) {
@@ -643,6 +658,80 @@ TEST_F(CsvExchangeTest, ImportingAnExportedFileAgainAsksAndEachAnswerDoesWhatItS
     EXPECT_EQ(host.Text(imported[i], "CList", "MyHandle"), original.first + " " + original.last);
   }
   EXPECT_EQ(testhost::Choices().size(), 4u);
+}
+
+// Undo removes exactly the Kestrin users the last import created, after a
+// restart too: not the ones it updated, nor one saved in the editor since.
+TEST_F(CsvExchangeTest, UndoRemovesWhatTheLastImportCreatedAndNothingElse) {
+  const ContactHandle john = AddUser({"John", "Smith", "Johnny"});
+  host.AddForeignContact("ICQ");
+  EXPECT_EQ(Undo()[0].text, "There is no import to undo.");
+  const std::string file = folder.File("in.csv");
+  testhost::WriteFileBytes(
+      file, kHeader + "John;Smith;J2\r\nAnn;Lee;;\r\nBob;;;\r\nEve;;;\r\n;;;\r\nZed;;;\r\n");
+  testhost::QueueChoice(0);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {{"Invalid or empty full user name.", "Error", 0x10},
+                  Completed("Import process has not completed.\nLine 6 has no name.\n\n"
+                            "Kestrin users added: 3, updated: 1, skipped: 0.")});
+  ASSERT_EQ(host.ContactCount(), 5u);
+  const std::vector<ContactHandle> added = NewestInFileOrder(3);  // Ann, Bob, Eve
+  Reload();
+  WriteContactDetails(added[1], ReadContactDetails(added[1]));  // the editor's save of Bob
+
+  testhost::QueueYesNo(false);
+  EXPECT_EQ(Undo()[0].text,
+            "Remove the 2 Kestrin users that the import of " + file + " on " +
+                shell::LocalTimeText(host.Number(0, kModuleName, "LastImportTime").value_or(0)) +
+                " added?\n\nKestrin users that it updated, and those edited since, stay.");
+  EXPECT_EQ(host.ContactCount(), 5u);
+  testhost::QueueYesNo(true);
+  const auto shown = Undo();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].flags, 0x24u);
+  EXPECT_EQ(shown[1].text, "Kestrin users removed: 2");
+  const std::vector<ContactHandle> left = host.Contacts();
+  EXPECT_EQ(left.size(), 3u);
+  EXPECT_EQ(std::count(left.begin(), left.end(), john), 1);
+  EXPECT_EQ(std::count(left.begin(), left.end(), added[1]), 1);
+  EXPECT_EQ(ReadUser(john).nick, "J2");
+  EXPECT_EQ(Undo()[0].text, "There is no import to undo.");
+}
+
+// A cancelled import counts what it did; a cancelled undo keeps the rest to undo.
+TEST_F(CsvExchangeTest, CancelledImportAndUndoCountWhatTheyDid) {
+  AddUser({"User0", "Last", ""});
+  const std::string path = folder.File("in.csv");
+  testhost::WriteFileBytes(path, NumberedUsers(100));
+  testhost::QueueChoice(1);
+  testhost::SetProgressCancelAt(1);
+  {
+    ProgressShown progress(0, "Importing", std::chrono::milliseconds(0));
+    ImportFile(path, "Kestrin Users", progress);
+  }
+  ExpectMessages(testhost::ShownMessages(),
+                 {Completed("Import process was cancelled.\n\nKestrin users imported: 15\n\n"
+                            "Kestrin users added: 15, updated: 0, skipped: 1.")});
+  ASSERT_EQ(host.ContactCount(), 16u);
+  // Again, all of it: the 16 stored are skipped, 84 added.
+  testhost::ResetNativeShell();
+  testhost::QueueChoice(1);
+  {
+    ProgressShown progress(0, "Importing", std::chrono::milliseconds(0));
+    ImportFile(path, "Kestrin Users", progress);
+  }
+  ASSERT_EQ(host.ContactCount(), 100u);
+  for (const std::size_t cancelAt : {1u, 0u}) {
+    testhost::ResetNativeShell();
+    testhost::QueueYesNo(true);
+    testhost::SetProgressCancelAt(cancelAt);
+    ProgressShown progress(0, "Removing", std::chrono::milliseconds(0));
+    UndoLastImport("Kestrin Users", progress);
+    EXPECT_EQ(testhost::ShownMessages().back().text,
+              cancelAt != 0 ? "Kestrin users removed: 16" : "Kestrin users removed: 68");
+  }
+  ASSERT_EQ(host.ContactCount(), 16u);
+  EXPECT_EQ(ReadUser(host.Contacts().back()).first, "User0");
 }
 
 TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {

@@ -1,7 +1,6 @@
 #include "exchange/commands/import_command.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,20 +93,6 @@ ImportEnding EndingOf(ImportOutcome read, ImportOutcome written, const ImportRun
   return ImportEnding();
 }
 
-// `text` translated, each "%u" replaced by the next of `numbers`.
-std::string NumbersText(const char* text, std::initializer_list<std::size_t> numbers) {
-  std::string translated = Translated(text);
-  std::size_t from = 0;
-  for (const std::size_t number : numbers) {
-    const std::size_t mark = translated.find("%u", from);
-    if (mark == std::string::npos) break;
-    const std::string digits = std::to_string(number);
-    translated.replace(mark, 2, digits);
-    from = mark + digits.size();
-  }
-  return translated;
-}
-
 void Report(const ImportEnding& ending, const std::string& path, const std::string& caption) {
   const std::string counts = ending.counts.empty() ? std::string() : "\n\n" + ending.counts;
   switch (ending.kind) {
@@ -155,7 +140,7 @@ std::optional<MatchedRecords> AskAboutMatches(HostHandle owner, std::size_t matc
   shell::ChoiceRequest request;
   request.owner = owner;
   request.caption = caption;
-  request.text = NumbersText(kMatchedQuestion, {matched, records});
+  request.text = FilledText(kMatchedQuestion, {std::to_string(matched), std::to_string(records)});
   for (const char* button : {kUpdateButton, kSkipButton, kAddAsNewButton, kCancelButton})
     request.buttons.push_back(Translated(button));
   switch (shell::AskChoice(request)) {
@@ -233,7 +218,9 @@ void ImportFile(const std::string& path, const std::string& caption, ProgressObs
   if (ending.kind == ImportEnding::Kind::Completed && !file->Close(reason))
     ending = FileFailed(nullptr, 0, reason);
   if (matched != 0)
-    ending.counts = NumbersText(kImportCounts, {run.Added(), run.Updated(), run.Skipped()});
+    ending.counts =
+        FilledText(kImportCounts, {std::to_string(run.Added()), std::to_string(run.Updated()),
+                                   std::to_string(run.Skipped())});
   // The file and the progress window go before the closing message.
   file.reset();
   progress.Finished();
