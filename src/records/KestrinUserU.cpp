@@ -251,23 +251,36 @@ bool UpdateText(ContactHandle contact, const char* module, const char* setting,
 
 }  // namespace
 
+StoredUser ReadStoredUser(ContactHandle contact) {
+  StoredUser user;
+  user.contact = contact;
+  user.details.first = GetSettingString(contact, kModule, kFirstNameSetting, std::string());
+  user.details.last = GetSettingString(contact, kModule, kLastNameSetting, std::string());
+  user.details.email = GetSettingString(contact, kModule, kEmailSetting, std::string());
+  return user;
+}
+
 bool UpdateImportedContact(const StoredUser& user, const std::string& displayName,
                            const ContactDetails& details, unsigned values) {
   const ContactHandle contact = user.contact;
   const ContactDetails& old = user.details;
+  // Only what the file can change is read.
+  auto text = [contact](const char* module, const char* setting) {
+    return GetSettingString(contact, module, setting, std::string());
+  };
   bool stored = UpdateText(contact, kModule, kFirstNameSetting, old.first, details.first);
   stored &= UpdateText(contact, kModule, kLastNameSetting, old.last, details.last);
   if ((values & kUpdateNick) != 0)
-    stored &= UpdateText(contact, kModule, kNickSetting, old.nick, details.nick);
-  stored &=
-      UpdateText(contact, kContactListModule, kDisplayNameSetting,
-                 GetSettingString(contact, kContactListModule, kDisplayNameSetting, std::string()),
-                 displayName);
+    stored &= UpdateText(contact, kModule, kNickSetting, text(kModule, kNickSetting), details.nick);
+  stored &= UpdateText(contact, kContactListModule, kDisplayNameSetting,
+                       text(kContactListModule, kDisplayNameSetting), displayName);
   if ((values & kUpdateEmail) != 0)
     stored &= UpdateText(contact, kModule, kEmailSetting, old.email, details.email);
   if ((values & kUpdateHomepage) != 0)
-    stored &= UpdateText(contact, kModule, kHomepageSetting, old.homepage, details.homepage);
-  if ((values & kUpdateMobile) != 0 && details.mobile != old.mobile) {
+    stored &= UpdateText(contact, kModule, kHomepageSetting, text(kModule, kHomepageSetting),
+                         details.homepage);
+  if ((values & kUpdateMobile) != 0 &&
+      details.mobile != text(kModule, kAlternativeCellularSetting)) {
     if (details.mobile.empty()) {
       DeleteSetting(contact, kModule, kCellularSetting);
       DeleteSetting(contact, kModule, kAlternativeCellularSetting);
@@ -275,13 +288,16 @@ bool UpdateImportedContact(const StoredUser& user, const std::string& displayNam
       stored &= WriteMobile(contact, details.mobile);
     }
   }
-  if ((values & kUpdateType) != 0 && details.contactType != old.contactType)
-    stored &= WriteContactType(contact, details.contactType);
   // The contact-list group is the groups' to update: it stays here.
-  const int32_t type = (values & kUpdateType) != 0 ? details.contactType : old.contactType;
-  const uint16_t status = StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(type));
-  if (GetSettingWord(contact, kModule, kStatusSetting, 0) != status)
-    stored &= WriteStatusPair(contact, status);
+  if ((values & kUpdateType) != 0 &&
+      static_cast<uint32_t>(details.contactType) !=
+          GetSettingDword(contact, kModule, kContactTypeSetting, 0)) {
+    stored &= WriteContactType(contact, details.contactType);
+    const uint16_t status =
+        StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(details.contactType));
+    if (GetSettingWord(contact, kModule, kStatusSetting, 0) != status)
+      stored &= WriteStatusPair(contact, status);
+  }
   return stored;
 }
 
@@ -295,17 +311,21 @@ void WriteLastImport(const LastImport& last) {
   WriteSettingDword(0, kModule, kLastImportTimeSetting, last.time);
 }
 
+uint32_t LastImportId() { return GetSettingDword(0, kModule, kLastImportIdSetting, 0); }
+
 std::optional<LastImport> ReadLastImport() {
   LastImport last;
-  last.id = GetSettingDword(0, kModule, kLastImportIdSetting, 0);
-  if (last.id == 0) return std::nullopt;
-  last.file = GetSettingString(0, kModule, kLastImportFileSetting, std::string());
+  last.id = LastImportId();
   last.time = GetSettingDword(0, kModule, kLastImportTimeSetting, 0);
+  // Undone whole, an import leaves its number alone, and no time.
+  if (last.id == 0 || last.time == 0) return std::nullopt;
+  last.file = GetSettingString(0, kModule, kLastImportFileSetting, std::string());
   return last;
 }
 
 void ForgetLastImport() {
-  DeleteSetting(0, kModule, kLastImportIdSetting);
+  // The number stays: it counts on, so that no later import takes the number
+  // of contacts that an earlier one made.
   DeleteSetting(0, kModule, kLastImportFileSetting);
   DeleteSetting(0, kModule, kLastImportTimeSetting);
 }

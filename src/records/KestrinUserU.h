@@ -71,11 +71,13 @@ bool WriteContactDetails(ContactHandle contact, const ContactDetails& details);
 ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
                                     bool& stored, uint32_t importId = 0);
 
-// A Kestrin user as an import finds it stored.
+// A Kestrin user as an import finds it stored: the values it is matched by,
+// its names and address (the other details are left empty).
 struct StoredUser {
   ContactHandle contact = 0;
   ContactDetails details;
 };
+StoredUser ReadStoredUser(ContactHandle contact);
 // The values an update writes besides the names (first, last and display
 // name, always): those the file has a column for.
 enum UpdatedValue : unsigned {
@@ -86,10 +88,10 @@ enum UpdatedValue : unsigned {
   kUpdateHomepage = 1u << 4,
 };
 // The import's update of a stored Kestrin user: each value of `values` that
-// differs from the stored one is written (an empty text deleted), then the
-// status pair when the type changed what the contact shows. The handle, the
-// number, the address and the group stay. Answers whether the host stored
-// every value.
+// differs from the stored one (read here, all but the names and address of
+// `user`) is written (an empty text deleted), then the status pair when a
+// changed type changed what the contact shows. The handle, the number, the
+// address and the group stay. Answers whether the host stored every value.
 bool UpdateImportedContact(const StoredUser& user, const std::string& displayName,
                            const ContactDetails& details, unsigned values);
 
@@ -106,6 +108,9 @@ struct LastImport {
 void WriteLastImport(const LastImport& last);
 // std::nullopt when there is no import to undo.
 std::optional<LastImport> ReadLastImport();
+// The number of the last import that created Kestrin users, also after its undo; 0: none yet.
+uint32_t LastImportId();
+// Nothing is left to undo; the number stays, to be counted on.
 void ForgetLastImport();
 // The status pair under the protocol's current status.
 bool WriteContactStatus(ContactHandle contact);

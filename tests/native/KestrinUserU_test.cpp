@@ -331,7 +331,7 @@ TEST_F(RecordTest, UpdateWritesOnlyChangedValuesOfTheFilesColumns) {
   host.SetString(contact, "CList", "MyHandle", "John Smith");
   host.SetWord(contact, kModule, "Status", 40074);
   host.SetDword(contact, kModule, "ImportId", 3);
-  const StoredUser user{contact, ReadContactDetails(contact)};
+  const StoredUser user = ReadStoredUser(contact);
   const unsigned all = kUpdateNick | kUpdateType | kUpdateEmail | kUpdateMobile | kUpdateHomepage;
   host.ClearWrites();
 
@@ -382,6 +382,7 @@ TEST_F(RecordTest, ImportMarkIsWrittenBeforeTheProtocolAndTheEditorsSaveClearsIt
   EXPECT_EQ(last->time, 1700000000u);
   ForgetLastImport();
   EXPECT_FALSE(ReadLastImport());
+  EXPECT_EQ(LastImportId(), 4u) << "the count goes on";
 }
 
 }  // namespace

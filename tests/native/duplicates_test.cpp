@@ -56,11 +56,8 @@ TEST_F(StoredUsersTest, EachStoredUserIsMatchedOnceByNameAndAddress) {
   const ContactHandle second = Add("ANNA", " LEE", "");
   const ContactHandle mailed = Add("Anna", "Lee", "a@x.org");
   host.AddForeignContact("ICQ");
-  const ContactHandle marked = Add("Bob", "", "");
-  host.SetDword(marked, kModule, "ImportId", 9);
   StoredUsers stored;
   stored.Collect();
-  EXPECT_EQ(stored.HighestImportId(), 9u);
   const std::string anna = MatchKey("anna lee", "");
   const StoredUser* one = stored.Take(anna);
   const StoredUser* two = stored.Take(anna);

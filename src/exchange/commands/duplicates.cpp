@@ -35,10 +35,7 @@ std::string MatchKey(std::string_view fullName, std::string_view email) {
 
 void StoredUsers::Collect() {
   ForEachContact([this](ContactHandle contact) {
-    if (!IsOwnContact(contact)) return;
-    const uint32_t importId = ImportIdOf(contact);
-    if (importId > highestImportId_) highestImportId_ = importId;
-    Add({contact, ReadContactDetails(contact)});
+    if (IsOwnContact(contact)) Add(ReadStoredUser(contact));
   });
 }
 

@@ -6,7 +6,6 @@
 // two people of one name in one file stay two.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,18 +17,15 @@ std::string MatchKey(std::string_view fullName, std::string_view email);
 
 class StoredUsers {
  public:
-  // Every Kestrin user of the database under the key of its stored name and
-  // address, and the highest import number any of them carries.
+  // Every Kestrin user of the database under the key of its stored name and address.
   void Collect();
   void Add(StoredUser user);
   // A stored Kestrin user of `key` not matched before; null when there is none.
   // The pointer stays valid as long as this object.
   const StoredUser* Take(const std::string& key);
   bool Empty() const { return waiting_.empty(); }
-  uint32_t HighestImportId() const { return highestImportId_; }
 
  private:
   std::unordered_multimap<std::string, StoredUser> waiting_;
   std::unordered_multimap<std::string, StoredUser> taken_;
-  uint32_t highestImportId_ = 0;
 };

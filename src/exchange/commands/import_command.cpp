@@ -202,10 +202,7 @@ void ImportFile(const std::string& path, const std::string& caption, ProgressObs
     settle = *answer;
   }
 
-  const std::optional<LastImport> last = ReadLastImport();
-  uint32_t id = last ? last->id : 0;
-  if (stored.HighestImportId() > id) id = stored.HighestImportId();
-  ImportMark mark(id + 1, path);
+  ImportMark mark(LastImportId() + 1, path);
   ImportRun run(progress, records.size(), mark);
   ImportOutcome written = ImportOutcome::Completed;
   for (std::size_t i = 0; i < records.size(); ++i) {

@@ -1,0 +1,107 @@
+// Speed of a repeated import: N records imported through the native test host
+// into an empty database, and into one that holds the same N Kestrin users
+// (answered Update, every value equal: nothing is rewritten) and N others
+// (no match), at N and 2N. A repeated import must cost no more than twice a
+// first one: the matching is a walk of the database and a hash lookup per
+// record.
+//
+//   import_bench [records]   (default 20000)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "bench_support.h"
+#include "plugin/mKestrinUser.h"
+#include "testhost/native_files.h"
+#include "testhost/native_shell.h"
+#include "testhost/test_host.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRounds = 3;  // the best of these is taken
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "import_bench: %s\n", what);
+  std::exit(1);
+}
+
+void StartPlugin(testhost::TestHost& host) {
+  host.Reset();
+  testhost::ResetNativeShell();
+  testhost::ResetNativeFiles();
+  Load(host.Link());
+  host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
+}
+
+// `records` records of the plug-in's own file, numbered from `from`.
+std::string UsersFile(std::size_t from, std::size_t records) {
+  std::string file =
+      "First Name;Last Name;Name;Contact Type;E-mail Address;Mobile Phone;Personal Web Page\r\n";
+  for (std::size_t i = from; i < from + records; ++i) {
+    const std::string n = std::to_string(i);
+    file += "First" + n + ";Lastname" + n + ";Nick " + n + ";" + std::to_string(i % 6) + ";user" +
+            n + "@example.com;+49 171 " + n + ";http://example.com/~u" + n + "\r\n";
+  }
+  return file;
+}
+
+double Import(testhost::TestHost& host, const std::string& path, std::size_t expected,
+              bool update) {
+  if (update) testhost::QueueChoice(0);
+  testhost::ClearShownMessages();
+  testhost::QueueFileDialogAnswer(path);
+  const auto start = Clock::now();
+  host.CallService("mKestrinUser/Import", 0, 0);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (host.ContactCount() != expected) Fail("the import did not make the contacts expected");
+  if (testhost::ShownMessages().size() != 1) Fail("the import did not complete");
+  return seconds;
+}
+
+struct Times {
+  double empty = 1e9;     // into an empty database
+  double repeated = 1e9;  // into the same records and as many others
+};
+
+Times Measure(testhost::TestHost& host, std::size_t records) {
+  const testhost::TempFolder folder;
+  const std::string path = folder.File("users.csv");
+  const std::string others = folder.File("others.csv");
+  testhost::WriteFileBytes(path, UsersFile(0, records));
+  testhost::WriteFileBytes(others, UsersFile(records, records));
+  Times best;
+  for (int round = 0; round < kRounds; ++round) {
+    StartPlugin(host);
+    best.empty = std::min(best.empty, Import(host, path, records, false));
+    Import(host, others, 2 * records, false);
+    host.ClearWrites();
+    best.repeated = std::min(best.repeated, Import(host, path, 2 * records, true));
+    if (!host.Writes().empty()) Fail("the update rewrote values that were equal");
+    Unload();
+  }
+  host.Reset();
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t records = bench::SizeArgument(argc, argv, 1, 20000);
+  auto& host = testhost::TestHost::Instance();
+  const Times small = Measure(host, records);
+  const Times large = Measure(host, 2 * records);
+  std::printf("%-10s %16s %28s %10s\n", "records", "into empty (s)", "into same + others (s)",
+              "ratio");
+  for (const auto& [count, times] : {std::pair{records, small}, std::pair{2 * records, large}})
+    std::printf("%-10zu %16.3f %28.3f %10.2f\n", count, times.empty, times.repeated,
+                times.repeated / times.empty);
+  std::printf("2N / N: into empty %.2f, repeated %.2f\n", large.empty / small.empty,
+              large.repeated / small.repeated);
+  const bool fast = small.repeated <= 2 * small.empty;
+  std::printf("repeated import of %zu within twice a first one: %s\n", records,
+              fast ? "yes" : "NO");
+  return fast ? 0 : 1;
+}
