@@ -272,8 +272,11 @@ bool UpdateImportedContact(const StoredUser& user, const std::string& displayNam
   stored &= UpdateText(contact, kModule, kLastNameSetting, old.last, details.last);
   if ((values & kUpdateNick) != 0)
     stored &= UpdateText(contact, kModule, kNickSetting, text(kModule, kNickSetting), details.nick);
-  stored &= UpdateText(contact, kContactListModule, kDisplayNameSetting,
-                       text(kContactListModule, kDisplayNameSetting), displayName);
+  // The contact list's name follows the names; with the names as they were,
+  // a name the user gave the contact there stays.
+  if (details.first != old.first || details.last != old.last)
+    stored &= UpdateText(contact, kContactListModule, kDisplayNameSetting,
+                         text(kContactListModule, kDisplayNameSetting), displayName);
   if ((values & kUpdateEmail) != 0)
     stored &= UpdateText(contact, kModule, kEmailSetting, old.email, details.email);
   if ((values & kUpdateHomepage) != 0)
