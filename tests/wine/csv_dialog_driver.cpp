@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "editor_driver.h"
 #include "keyboard.h"
 
 namespace {
@@ -98,7 +99,7 @@ ProgressView InspectProgress(HWND window, bool cancel) {
 }
 
 // Reads the question window, then answers it with `key` typed as a user does.
-ChoiceView AnswerChoice(HWND window, WORD key) {
+ChoiceView AnswerChoice(HWND window, WORD key, const std::string& picture) {
   ChoiceView view;
   view.seen = true;
   view.caption = WindowText(window);
@@ -111,6 +112,9 @@ ChoiceView AnswerChoice(HWND window, WORD key) {
   view.ownerDisabled = owner != nullptr && !IsWindowEnabled(owner);
   EXPECT_NE(key, 0) << "a question came that the test did not expect";
   WaitFor([window] { return GetForegroundWindow() == window; }, kStepTimeout);
+  if (!picture.empty()) {
+    EXPECT_TRUE(SaveWindowPicture(window, picture)) << picture;
+  }
   keyboard::Press(key != 0 ? key : VK_ESCAPE);
   WaitFor([window] { return !IsWindow(window) || !IsWindowVisible(window); }, kStepTimeout);
   return view;
@@ -175,7 +179,7 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
           },
           kStepTimeout);
       if (choice != nullptr) {
-        run.choice = AnswerChoice(choice, answer.choiceKey);
+        run.choice = AnswerChoice(choice, answer.choiceKey, answer.choicePicture);
       } else if (progress != nullptr) {
         run.progress = InspectProgress(progress, answer.cancelProgress);
       } else if (box != nullptr) {

@@ -71,6 +71,8 @@ struct DialogAnswer {
   // The key typed in the question window (Enter, Esc, a button's letter); 0:
   // the window must not show.
   WORD choiceKey = 0;
+  // When set, a picture of the question window is saved there first.
+  std::string choicePicture{};
   // The answer to a Yes/No box; other boxes are dismissed with OK.
   bool yes = false;
 };
