@@ -34,8 +34,10 @@ std::string MatchKey(std::string_view fullName, std::string_view email) {
 }
 
 void StoredUsers::Collect() {
-  ForEachContact([this](ContactHandle contact) {
+  WalkContacts([this](ContactHandle contact, int32_t index, int32_t count) {
+    if (index == 0) waiting_.reserve(static_cast<std::size_t>(count));
     if (IsOwnContact(contact)) Add(ReadStoredUser(contact));
+    return true;
   });
 }
 
@@ -48,8 +50,8 @@ void StoredUsers::Add(StoredUser user) {
 const StoredUser* StoredUsers::Take(const std::string& key) {
   const auto found = waiting_.find(key);
   if (found == waiting_.end()) return nullptr;
-  // Moved aside, so that the next record of the same key finds no one; the
-  // node moves whole, and the pointer to its user stays valid.
-  auto node = waiting_.extract(found);
-  return &taken_.insert(std::move(node))->second;
+  // Moved aside, so that the next record of the same key finds no one.
+  taken_.push_back(std::move(found->second));
+  waiting_.erase(found);
+  return &taken_.back();
 }

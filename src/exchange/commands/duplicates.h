@@ -6,6 +6,7 @@
 // two people of one name in one file stay two.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,5 +28,5 @@ class StoredUsers {
 
  private:
   std::unordered_multimap<std::string, StoredUser> waiting_;
-  std::unordered_multimap<std::string, StoredUser> taken_;
+  std::deque<StoredUser> taken_;  // a deque keeps them where they are
 };
