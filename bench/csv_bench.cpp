@@ -37,6 +37,7 @@
 
 #include "bench_support.h"
 #include "exchange/commands/export_command.h"
+#include "exchange/commands/file_source.h"
 #include "exchange/commands/import_command.h"
 #include "exchange/commands/import_loop.h"
 #include "exchange/formats/csv_dialect.h"

@@ -282,11 +282,19 @@ def draw_users_import(canvas):
     arrow(canvas, 30.5, 15, 20, (245, 160, 30), (140, 75, 0))
 
 
+def draw_users_undo(canvas):
+    """The person an import brought, crossed out: what Undo Last Import removes."""
+    person(canvas, -3, 3, 0.8, (70, 115, 190), (25, 45, 95))
+    cross = union(segment(16, 12, 29, 27, 4.2), segment(29, 12, 16, 27, 4.2))
+    with_rim(canvas, cross, (215, 45, 40), (110, 15, 10), 1.3, top_light(0.3))
+
+
 # (file name, drawing); the resource script names the resources.
 ICONS = [
     ("kestrinusers.ico", draw_kestrin_users),
     ("usersexport.ico", draw_users_export),
     ("usersimport.ico", draw_users_import),
+    ("usersundo.ico", draw_users_undo),
     ("status-online.ico", draw_online),
     ("status-offline.ico", draw_offline),
     ("status-away.ico", draw_away),

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the three pictures of docs/images anew, headless under Xvfb: the demo
-# host with the editor window (demo.png, by scripts/demo.sh --screenshot), and
-# the Add and Edit windows (editor-add.png, editor-edit.png), which the Wine
-# suite's picture test takes into the build folder and this compresses.
+# Makes the four pictures of docs/images anew, headless under Xvfb: the demo
+# host with the editor window (demo.png, by scripts/demo.sh --screenshot), the
+# Add and Edit windows (editor-add.png, editor-edit.png) and the import's
+# question about Kestrin users already stored (import-question.png), which
+# the Wine suite's picture tests take into the build folder and this compresses.
 # KESTRIN_CROSS_DIR names a cross build folder to use (default: build/cross,
 # configured and built here).
 set -euo pipefail
@@ -16,9 +17,10 @@ cmake --build "$build" --target wine_tests
 
 rm -rf "$build/screenshots"
 KESTRIN_SOURCE_DIR=$root KESTRIN_BUILD_DIR=$build env -u DISPLAY scripts/wine-run.sh \
-  "$build/bin/wine_tests.exe" --gtest_filter='EditorTest.PicturesOfTheAddAndEditWindows' \
+  "$build/bin/wine_tests.exe" \
+  --gtest_filter='EditorTest.PicturesOfTheAddAndEditWindows:CsvWineTest.ImportingAnExportedFileAgainAsksAndEachAnswerDoesWhatItSays' \
   2> >(grep -v '^X connection to .* broken' >&2)
-for name in editor-add editor-edit; do
+for name in editor-add editor-edit import-question; do
   convert "$build/screenshots/$name.png" -strip -quality 95 "docs/images/$name.png"
   echo "Saved docs/images/$name.png"
 done

@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "editor/sVCLU.h"
 #include "host/globals.h"
 #include "host/m_globaldefs.h"
 #include "records/INetAuxU.h"
 #include "records/KestrinUserU.h"
 #include "records/StoredText.h"
+#include "shell/sVCLU.h"
 #include "shell/shell.h"
 #include "shell/win32_module.h"
 #include "shell/win32_text.h"

@@ -185,6 +185,10 @@ void DeleteSetting(ContactHandle contact, const char* module, const char* settin
   CallHostService("DB/Contact/DeleteSetting", contact, reinterpret_cast<LParam>(&request));
 }
 
+bool DeleteContact(ContactHandle contact) {
+  return CallHostService("DB/Contact/Delete", contact, 0) == 0;
+}
+
 std::string TranslateText(const char* text) {
   const intptr_t translated =
       CallHostService("LangPack/TranslateString", 0, reinterpret_cast<LParam>(text));

@@ -257,6 +257,10 @@ inline constexpr std::size_t kMaxStoredText = 65534;
 // single-byte code page may be cut at any byte.
 std::string_view StorableText(std::string_view text, bool utf8);
 void DeleteSetting(ContactHandle contact, const char* module, const char* setting);
+// Removes the contact and everything it holds; it leaves the walk at once,
+// so a walk takes the next handle before deleting the current one. True when
+// the host deleted it.
+bool DeleteContact(ContactHandle contact);
 
 // The host's translation of `text`, copied: 8-bit text in the code page.
 // Every literal that can reach it is marked N_("...") where it stands.

@@ -145,3 +145,72 @@ std::string_view Utf8Prefix(std::string_view text, std::size_t characters) {
   }
   return text.substr(0, pos);
 }
+
+namespace {
+
+// Within [first, last], the capital letters are those whose code is even
+// (`capitalOdd` false) or odd, each followed by its small letter.
+bool PairedCapital(char32_t c, char32_t first, char32_t last, bool capitalOdd) {
+  return c >= first && c <= last && ((c & 1u) != 0) == capitalOdd;
+}
+
+}  // namespace
+
+char32_t FoldCharacter(char32_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  if (c < 0x100) {
+    if (c == 0xB5) return 0x3BC;  // micro sign: Greek small mu
+    return c >= 0xC0 && c <= 0xDE && c != 0xD7 ? c + 32 : c;
+  }
+  if (c < 0x180) {
+    if (c == 0x130) return 'i';   // capital I with dot above
+    if (c == 0x178) return 0xFF;  // capital Y with diaeresis
+    if (c == 0x17F) return 's';   // long s
+    if (PairedCapital(c, 0x100, 0x137, false) || PairedCapital(c, 0x139, 0x148, true) ||
+        PairedCapital(c, 0x14A, 0x177, false) || PairedCapital(c, 0x179, 0x17E, true))
+      return c + 1;
+    return c;
+  }
+  if (c >= 0x370 && c < 0x400) {
+    if (c == 0x386) return 0x3AC;
+    if (c >= 0x388 && c <= 0x38A) return c + 37;
+    if (c == 0x38C) return 0x3CC;
+    if (c == 0x38E || c == 0x38F) return c + 63;
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+    if (c == 0x3C2) return 0x3C3;  // final sigma
+    if (PairedCapital(c, 0x3D8, 0x3EF, false)) return c + 1;
+    return c;
+  }
+  if (c >= 0x400 && c < 0x530) {
+    if (c <= 0x40F) return c + 80;
+    if (c <= 0x42F) return c + 32;
+    if (c == 0x4C0) return 0x4CF;
+    if (PairedCapital(c, 0x460, 0x481, false) || PairedCapital(c, 0x48A, 0x4BF, false) ||
+        PairedCapital(c, 0x4C1, 0x4CE, true) || PairedCapital(c, 0x4D0, 0x52F, false))
+      return c + 1;
+  }
+  return c;
+}
+
+std::string FoldCase(std::string_view text) {
+  std::string folded;
+  folded.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) {
+      folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 32 : byte);
+      ++i;
+      continue;
+    }
+    char32_t character = 0;
+    std::size_t length = 0;
+    if (!ReadUtf8Character(text.substr(i), character, length)) {
+      folded += text[i++];
+      continue;
+    }
+    AppendUtf8(folded, FoldCharacter(character));
+    i += length;
+  }
+  return folded;
+}

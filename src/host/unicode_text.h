@@ -33,3 +33,12 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 
 // The first `characters` characters of valid UTF-8 text, or all of it.
 std::string_view Utf8Prefix(std::string_view text, std::size_t characters);
+
+// `character` in lower case, for comparing names and addresses without
+// regard to case: ASCII, Latin-1 Supplement, Latin Extended-A, Greek and
+// Cyrillic (final sigma folds to sigma, as in case folding); any other
+// character is answered as it is.
+char32_t FoldCharacter(char32_t character);
+// Every character of UTF-8 `text` folded; bytes that are not valid UTF-8 are
+// kept as they are.
+std::string FoldCase(std::string_view text);

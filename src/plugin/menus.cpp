@@ -9,6 +9,7 @@
 #include "exchange/commands/exchange_messages.h"
 #include "exchange/commands/export_command.h"
 #include "exchange/commands/import_command.h"
+#include "exchange/commands/undo_command.h"
 #include "host/globals.h"
 #include "plugin/protocol.h"
 #include "records/KestrinUserU.h"
@@ -27,13 +28,17 @@ struct MainMenuEntry {
   int position;
   const char* service;
   const char* icon;
+  ServiceHandler command;
 };
 
-// Created in this order; the host sorts them by position into Add, Import, Export.
+// The one place that names the main menu's command services. Created in this
+// order; the host sorts them by position into Add, Import, Undo, Export.
 constexpr MainMenuEntry kMainMenu[] = {
-    {N_("&Add Kestrin User"), 1000010000, "mKestrinUser/Add", shell::kKestrinUsersIcon},
-    {N_("&Export Kestrin Users"), 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
-    {N_("&Import Kestrin Users"), 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
+    {N_("&Add Kestrin User"), 1000010000, "mKestrinUser/Add", shell::kKestrinUsersIcon, AddCommand},
+    {N_("&Export Kestrin Users"), 2000010003, "mKestrinUser/Export", "USERSEXPORT", ExportCommand},
+    {N_("&Import Kestrin Users"), 2000010001, "mKestrinUser/Import", "USERSIMPORT", ImportCommand},
+    {N_("&Undo Last Import"), 2000010002, "mKestrinUser/UndoImport", "USERSUNDO",
+     UndoImportCommand},
 };
 
 void AddMainMenuItem(const MainMenuEntry& entry, const std::string& popupName) {
@@ -103,10 +108,8 @@ std::string StripFirstAmpersand(const std::string& text) {
 
 intptr_t MIRANDA_CDECL OnModulesLoaded(WParam, LParam) {
   return GuardedHandler([] {
-    CreateHostService("mKestrinUser/Add", AddCommand);
+    for (const MainMenuEntry& entry : kMainMenu) CreateHostService(entry.service, entry.command);
     CreateHostService("mKestrinUser/Edit", EditCommand);
-    CreateHostService("mKestrinUser/Import", ImportCommand);
-    CreateHostService("mKestrinUser/Export", ExportCommand);
     const std::string popupName = TranslateText(kPopupName);
     for (const MainMenuEntry& entry : kMainMenu) AddMainMenuItem(entry, popupName);
     EditMenuItem = AddEditMenuItem();
@@ -150,6 +153,10 @@ intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam) {
 
 intptr_t MIRANDA_CDECL ImportCommand(WParam, LParam) {
   return GuardedCommand(kImportFailed, [] { RunImport(ExchangeCaption()); });
+}
+
+intptr_t MIRANDA_CDECL UndoImportCommand(WParam, LParam) {
+  return GuardedCommand(kImportFailed, [] { RunUndoImport(ExchangeCaption()); });
 }
 
 intptr_t MIRANDA_CDECL ExportCommand(WParam, LParam) {

@@ -11,6 +11,7 @@ intptr_t MIRANDA_CDECL AddCommand(WParam, LParam);
 intptr_t MIRANDA_CDECL EditCommand(WParam contact, LParam);
 intptr_t MIRANDA_CDECL ImportCommand(WParam, LParam);
 intptr_t MIRANDA_CDECL ExportCommand(WParam, LParam);
+intptr_t MIRANDA_CDECL UndoImportCommand(WParam, LParam);
 
 // Opens the editor for `contact` (0: a new Kestrin user) unless it is open.
 void OpenEditor(ContactHandle contact);

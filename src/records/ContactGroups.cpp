@@ -11,40 +11,6 @@ constexpr const char* kGroupsModule = "CListGroups";
 constexpr char kNewGroupFlags = '\x05';
 constexpr char kLevelSeparator = '\\';
 
-char32_t FoldCharacter(char32_t c) {
-  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
-  if (c == 0x178) return 0xFF;
-  if (c >= 0x100 && c <= 0x17E && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149) {
-    // Pairs of capital and small letter: even capitals, except from U+0139 to U+0148
-    // and from U+0179 on, where the capitals are odd.
-    const bool oddCapitals = (c >= 0x139 && c <= 0x148) || c >= 0x179;
-    return (c % 2 == 1) == oddCapitals ? c + 1 : c;
-  }
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 0x20;
-  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  return c;
-}
-
-// `text` in small letters for comparing names: the capitals of ASCII,
-// Latin-1, Latin Extended-A, Greek and Cyrillic; everything else as it is.
-std::string FoldCase(const std::string& text) {
-  std::string folded;
-  folded.reserve(text.size());
-  for (std::size_t at = 0; at < text.size();) {
-    char32_t c = 0;
-    std::size_t length = 0;
-    if (!ReadUtf8Character(std::string_view(text).substr(at), c, length)) {
-      folded += text[at++];
-      continue;
-    }
-    AppendUtf8(folded, FoldCharacter(c));
-    at += length;
-  }
-  return folded;
-}
-
 }  // namespace
 
 void ContactGroups::ReadStored() {

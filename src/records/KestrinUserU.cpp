@@ -25,6 +25,12 @@ constexpr const char* kAlternativeCellularSetting = "AlternativeCellular";
 constexpr const char* kAddressSetting = "RealIP";
 constexpr const char* kStatusSetting = "Status";
 constexpr const char* kMobileMark = " SMS";
+// The import that made the contact; the last import's number, file and time
+// are module settings.
+constexpr const char* kImportIdSetting = "ImportId";
+constexpr const char* kLastImportIdSetting = "LastImportId";
+constexpr const char* kLastImportFileSetting = "LastImportFile";
+constexpr const char* kLastImportTimeSetting = "LastImportTime";
 
 // Settings of other modules that the host and the contact list read.
 constexpr const char* kProtocolModule = "Protocol";
@@ -211,6 +217,8 @@ bool WriteContactDetails(ContactHandle contact, const ContactDetails& details) {
   }
   stored &= WriteSettingDword(contact, kModule, kAddressSetting, details.address);
   stored &= WriteContactStatus(contact);
+  // Saved by the user: no longer the import's to undo.
+  if (ImportIdOf(contact) != 0) DeleteSetting(contact, kModule, kImportIdSetting);
   return stored;
 }
 
@@ -224,7 +232,7 @@ bool WriteContactGroup(ContactHandle contact, const std::string& group, ContactG
 }
 
 ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
-                                    ContactGroups& groups, bool& stored) {
+                                    ContactGroups& groups, bool& stored, uint32_t importId) {
   const ContactHandle contact = AddContact();
   if (contact == 0) return 0;
   stored = WriteNames(contact, details);
@@ -238,8 +246,113 @@ ContactHandle CreateImportedContact(const std::string& displayName, const Contac
       contact,
       StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(details.contactType)));
   stored &= WriteIgnoreAndDisplayName(contact, displayName);
+  if (importId != 0) stored &= WriteSettingDword(contact, kModule, kImportIdSetting, importId);
   stored &= WriteProtocol(contact);
   return contact;
+}
+
+namespace {
+
+// Writes `value` unless it is what is stored; an empty text is deleted.
+bool UpdateText(ContactHandle contact, const char* module, const char* setting,
+                const std::string& stored, const std::string& value) {
+  if (value == stored) return true;
+  if (!value.empty()) return WriteSettingString(contact, module, setting, value);
+  DeleteSetting(contact, module, setting);
+  return true;
+}
+
+}  // namespace
+
+StoredUser ReadStoredUser(ContactHandle contact) {
+  StoredUser user;
+  user.contact = contact;
+  user.details.first = GetSettingString(contact, kModule, kFirstNameSetting, std::string());
+  user.details.last = GetSettingString(contact, kModule, kLastNameSetting, std::string());
+  user.details.email = GetSettingString(contact, kModule, kEmailSetting, std::string());
+  return user;
+}
+
+bool UpdateImportedContact(const StoredUser& user, const std::string& displayName,
+                           const ContactDetails& details, unsigned values, ContactGroups& groups) {
+  const ContactHandle contact = user.contact;
+  const ContactDetails& old = user.details;
+  // Only what the file can change is read.
+  auto text = [contact](const char* module, const char* setting) {
+    return GetSettingString(contact, module, setting, std::string());
+  };
+  bool stored = UpdateText(contact, kModule, kFirstNameSetting, old.first, details.first);
+  stored &= UpdateText(contact, kModule, kLastNameSetting, old.last, details.last);
+  if ((values & kUpdateNick) != 0)
+    stored &= UpdateText(contact, kModule, kNickSetting, text(kModule, kNickSetting), details.nick);
+  // The contact list's name follows the names; with the names as they were,
+  // a name the user gave the contact there stays.
+  if (details.first != old.first || details.last != old.last)
+    stored &= UpdateText(contact, kContactListModule, kDisplayNameSetting,
+                         text(kContactListModule, kDisplayNameSetting), displayName);
+  if ((values & kUpdateEmail) != 0)
+    stored &= UpdateText(contact, kModule, kEmailSetting, old.email, details.email);
+  if ((values & kUpdateHomepage) != 0)
+    stored &= UpdateText(contact, kModule, kHomepageSetting, text(kModule, kHomepageSetting),
+                         details.homepage);
+  if ((values & kUpdateMobile) != 0 &&
+      details.mobile != text(kModule, kAlternativeCellularSetting)) {
+    if (details.mobile.empty()) {
+      DeleteSetting(contact, kModule, kCellularSetting);
+      DeleteSetting(contact, kModule, kAlternativeCellularSetting);
+    } else {
+      stored &= WriteMobile(contact, details.mobile);
+    }
+  }
+  if ((values & kUpdateGroup) != 0) {
+    // The group as the list spells it, made when missing; written only when it moves.
+    const std::optional<std::string> spelled =
+        details.group.empty() ? std::string() : groups.Ensure(details.group);
+    if (!spelled)
+      stored = false;
+    else
+      stored &= UpdateText(contact, kContactListModule, kGroupSetting,
+                           text(kContactListModule, kGroupSetting), *spelled);
+  }
+  if ((values & kUpdateType) != 0 &&
+      static_cast<uint32_t>(details.contactType) !=
+          GetSettingDword(contact, kModule, kContactTypeSetting, 0)) {
+    stored &= WriteContactType(contact, details.contactType);
+    const uint16_t status =
+        StatusForContactType(CurrentStatus.load(), static_cast<uint32_t>(details.contactType));
+    if (GetSettingWord(contact, kModule, kStatusSetting, 0) != status)
+      stored &= WriteStatusPair(contact, status);
+  }
+  return stored;
+}
+
+uint32_t ImportIdOf(ContactHandle contact) {
+  return GetSettingDword(contact, kModule, kImportIdSetting, 0);
+}
+
+void WriteLastImport(const LastImport& last) {
+  WriteSettingDword(0, kModule, kLastImportIdSetting, last.id);
+  WriteSettingString(0, kModule, kLastImportFileSetting, last.file);
+  WriteSettingDword(0, kModule, kLastImportTimeSetting, last.time);
+}
+
+uint32_t LastImportId() { return GetSettingDword(0, kModule, kLastImportIdSetting, 0); }
+
+std::optional<LastImport> ReadLastImport() {
+  LastImport last;
+  last.id = LastImportId();
+  last.time = GetSettingDword(0, kModule, kLastImportTimeSetting, 0);
+  // Undone whole, an import leaves its number alone, and no time.
+  if (last.id == 0 || last.time == 0) return std::nullopt;
+  last.file = GetSettingString(0, kModule, kLastImportFileSetting, std::string());
+  return last;
+}
+
+void ForgetLastImport() {
+  // The number stays: it counts on, so that no later import takes the number
+  // of contacts that an earlier one made.
+  DeleteSetting(0, kModule, kLastImportFileSetting);
+  DeleteSetting(0, kModule, kLastImportTimeSetting);
 }
 
 bool WriteContactStatus(ContactHandle contact) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "host/m_globaldefs.h"
@@ -67,12 +68,57 @@ bool WriteContactDetails(ContactHandle contact, const ContactDetails& details);
 // CreateContactEntry, and "Protocol"/"p" last, so that the contact list takes
 // in a finished contact once instead of following every setting. 0 when the
 // host created no contact; `stored` tells whether the host stored every value.
+// `importId` (not 0) marks the contact as made by that import, for its undo.
 ContactHandle CreateImportedContact(const std::string& displayName, const ContactDetails& details,
-                                    ContactGroups& groups, bool& stored);
+                                    ContactGroups& groups, bool& stored, uint32_t importId = 0);
 // Puts the contact into `group` ('\' between levels), made in `groups` when
 // missing; an empty group takes it out of any. Groups are never deleted: they
 // are the user's.
 bool WriteContactGroup(ContactHandle contact, const std::string& group, ContactGroups& groups);
+
+// A Kestrin user as an import finds it stored: the values it is matched by,
+// its names and address (the other details are left empty).
+struct StoredUser {
+  ContactHandle contact = 0;
+  ContactDetails details;
+};
+StoredUser ReadStoredUser(ContactHandle contact);
+// The values an update writes besides the names (first, last and display
+// name, always): those the file has a column for.
+enum UpdatedValue : unsigned {
+  kUpdateNick = 1u << 0,
+  kUpdateType = 1u << 1,
+  kUpdateEmail = 1u << 2,
+  kUpdateMobile = 1u << 3,
+  kUpdateHomepage = 1u << 4,
+  kUpdateGroup = 1u << 5,
+};
+// The import's update of a stored Kestrin user: each value of `values` that
+// differs from the stored one (read here, all but the names and address of
+// `user`) is written (an empty text deleted), then the status pair when a
+// changed type changed what the contact shows. The handle, the number and
+// the address stay, and so does the group unless kUpdateGroup asks for it
+// (made in `groups` when missing). Answers whether the host stored every value.
+bool UpdateImportedContact(const StoredUser& user, const std::string& displayName,
+                           const ContactDetails& details, unsigned values, ContactGroups& groups);
+
+// The import that made the contact (0: none, or saved in the editor since).
+uint32_t ImportIdOf(ContactHandle contact);
+// The last import that created Kestrin users: its number, file and time
+// (seconds since 1970, UTC), kept as module settings so that it can be
+// undone after a restart.
+struct LastImport {
+  uint32_t id = 0;
+  std::string file;
+  uint32_t time = 0;
+};
+void WriteLastImport(const LastImport& last);
+// std::nullopt when there is no import to undo.
+std::optional<LastImport> ReadLastImport();
+// The number of the last import that created Kestrin users, also after its undo; 0: none yet.
+uint32_t LastImportId();
+// Nothing is left to undo; the number stays, to be counted on.
+void ForgetLastImport();
 // The status pair under the protocol's current status.
 bool WriteContactStatus(ContactHandle contact);
 // The status the contact shows under `protocolStatus`.

@@ -15,6 +15,8 @@ namespace shell {
 // Message-box flags, as the platform defines them.
 inline constexpr unsigned kMessageOk = 0x0;
 inline constexpr unsigned kMessageIconError = 0x10;
+inline constexpr unsigned kMessageYesNo = 0x4;
+inline constexpr unsigned kMessageIconQuestion = 0x20;
 
 // A thread of the plug-in's own. Dropping the object neither stops the
 // thread nor waits for it.
@@ -39,5 +41,11 @@ HostHandle LoadPluginIcon(const char* name);
 
 // A modal message box without owner window.
 void ShowMessage(const std::string& text, const std::string& caption, unsigned flags);
+// A modal Yes/No question without owner window; true for Yes.
+bool AskYesNo(const std::string& text, const std::string& caption);
+
+// `secondsSince1970` (UTC) as the platform writes a date and time in the
+// user's local time.
+std::string LocalTimeText(uint32_t secondsSince1970);
 
 }  // namespace shell

@@ -103,4 +103,25 @@ void ShowMessage(const std::string& text, const std::string& caption, unsigned f
   MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
 
+bool AskYesNo(const std::string& text, const std::string& caption) {
+  return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(),
+                     kMessageYesNo | kMessageIconQuestion) == IDYES;
+}
+
+std::string LocalTimeText(uint32_t secondsSince1970) {
+  // Seconds since 1601 in 100-nanosecond units, as FILETIME counts.
+  const uint64_t ticks = (static_cast<uint64_t>(secondsSince1970) + 11644473600ull) * 10000000ull;
+  const FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  FILETIME local;
+  SYSTEMTIME time;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time))
+    return std::string();
+  wchar_t date[80];
+  wchar_t clock[80];
+  if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 80) == 0 ||
+      GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, 80) == 0)
+    return std::string();
+  return Narrow(std::wstring(date) + L" " + clock);
+}
+
 }  // namespace shell

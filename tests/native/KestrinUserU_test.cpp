@@ -319,3 +319,83 @@ TEST_F(RecordTest, StatusPairFollowsTheProtocolStatusAndTheStoredType) {
 }
 
 }  // namespace
+
+namespace {
+
+// An update writes only what differs, only for the values the file has a
+// column for, and deletes what an empty cell clears; the status pair follows
+// a changed type.
+TEST_F(RecordTest, UpdateWritesOnlyChangedValuesOfTheFilesColumns) {
+  CurrentStatus = ID_STATUS_ONLINE;
+  const ContactDetails stored = FullDetails("j@x.org");
+  const ContactHandle contact = host.AddKestrinUser(stored, 7);
+  host.SetString(contact, "CList", "MyHandle", "John Smith");
+  host.SetWord(contact, kModule, "Status", 40074);
+  host.SetDword(contact, kModule, "ImportId", 3);
+  const StoredUser user = ReadStoredUser(contact);
+  const unsigned all = kUpdateNick | kUpdateType | kUpdateEmail | kUpdateMobile | kUpdateHomepage;
+  ContactGroups groups;
+  host.ClearWrites();
+
+  EXPECT_TRUE(UpdateImportedContact(user, "John Smith", stored, all, groups));
+  EXPECT_TRUE(TakeWrites().empty()) << "every value equal: nothing rewritten";
+
+  ContactDetails file = stored;
+  file.first = "JOHN";
+  file.nick.clear();  // no column: the nickname stays whatever the file says
+  file.homepage.clear();
+  file.mobile.clear();
+  file.contactType = 0;
+  EXPECT_TRUE(UpdateImportedContact(user, "JOHN Smith", file,
+                                    kUpdateType | kUpdateEmail | kUpdateMobile | kUpdateHomepage,
+                                    groups));
+  EXPECT_THAT(TakeWrites(), ElementsAre(TextWrite(contact, "mKestrinUser/FirstName", "JOHN"),
+                                        TextWrite(contact, "CList/MyHandle", "JOHN Smith"),
+                                        Deletion(contact, "mKestrinUser/Homepage"),
+                                        Deletion(contact, "mKestrinUser/Cellular"),
+                                        Deletion(contact, "mKestrinUser/AlternativeCellular"),
+                                        DwordWrite(contact, "mKestrinUser/ContactType", 0),
+                                        WordWrite(contact, "UserOnline/OldStatus", 40072),
+                                        WordWrite(contact, "mKestrinUser/Status", 40072)));
+  // What no update touches: the number, the address, the mark, the nickname.
+  EXPECT_EQ(host.Number(contact, kModule, "UserID"), 7u);
+  EXPECT_EQ(host.Number(contact, kModule, "RealIP"), 0xC0A80001u);
+  EXPECT_EQ(host.Number(contact, kModule, "ImportId"), 3u);
+  EXPECT_EQ(host.Text(contact, kModule, "Nick"), "Johnny");
+
+  // A group column moves the contact, its group made first; an equal one writes nothing.
+  ContactDetails grouped = stored;
+  grouped.group = "Work";
+  EXPECT_TRUE(UpdateImportedContact(user, "John Smith", grouped, kUpdateGroup, groups));
+  EXPECT_THAT(TakeWrites(), ElementsAre(::testing::StartsWith("0 CListGroups/0="),
+                                        TextWrite(contact, "CList/Group", "Work")));
+  EXPECT_TRUE(UpdateImportedContact(user, "John Smith", grouped, kUpdateGroup, groups));
+  EXPECT_TRUE(TakeWrites().empty());
+}
+
+// The import's mark and the last import's record; the editor's save clears the mark.
+TEST_F(RecordTest, ImportMarkIsWrittenBeforeTheProtocolAndTheEditorsSaveClearsIt) {
+  bool stored = false;
+  ContactGroups groups;
+  const ContactHandle contact = CreateImportedContact("John", FullDetails(""), groups, stored, 5);
+  ASSERT_TRUE(stored);
+  const std::vector<std::string> writes = TakeWrites();
+  ASSERT_GE(writes.size(), 2u);
+  EXPECT_EQ(writes[writes.size() - 2], DwordWrite(contact, "mKestrinUser/ImportId", 5));
+  EXPECT_EQ(ImportIdOf(contact), 5u);
+  WriteContactDetails(contact, FullDetails(""));
+  EXPECT_EQ(ImportIdOf(contact), 0u);
+
+  EXPECT_FALSE(ReadLastImport());
+  WriteLastImport({4, "C:\\x\\M\xC3\xBCller.csv", 1700000000});
+  const std::optional<LastImport> last = ReadLastImport();
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->id, 4u);
+  EXPECT_EQ(last->file, "C:\\x\\M\xC3\xBCller.csv");
+  EXPECT_EQ(last->time, 1700000000u);
+  ForgetLastImport();
+  EXPECT_FALSE(ReadLastImport());
+  EXPECT_EQ(LastImportId(), 4u) << "the count goes on";
+}
+
+}  // namespace

@@ -15,10 +15,12 @@
 #include "exchange/commands/export_command.h"
 #include "exchange/commands/import_command.h"
 #include "exchange/commands/import_loop.h"
+#include "exchange/commands/undo_command.h"
 #include "exchange/formats/csv_dialect.h"
 #include "exchange/formats/csv_format.h"
 #include "plugin_test_support.h"
 #include "records/KestrinUserU.h"
+#include "shell/shell.h"
 #include "testhost/text_encodings.h"
 
 namespace {
@@ -64,11 +66,24 @@ class CsvExchangeTest : public StartedPluginTest {
     SetUp();
   }
 
+  // The plug-in unloaded and loaded again over the same database, as after a restart.
+  void Reload() {
+    Unload();
+    ASSERT_EQ(Load(host.Link()), 0);
+    host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
+  }
+
   // Imports `bytes` from a file of the folder; answers the messages shown.
   std::vector<ShownMessage> Import(const std::string& bytes) {
     const std::string path = folder.File("in.csv");
     testhost::WriteFileBytes(path, bytes);
     return RunCommand("mKestrinUser/Import", path);
+  }
+  // Undo Last Import, which asks no file; answers the messages shown.
+  std::vector<ShownMessage> Undo() {
+    testhost::ClearShownMessages();
+    EXPECT_EQ(host.CallService("mKestrinUser/UndoImport", 0, 0), 0);
+    return testhost::ShownMessages();
   }
   std::vector<ShownMessage> RunCommand(const char* service, std::optional<std::string> answer,
                                        std::size_t filter = 0) {
@@ -432,7 +447,7 @@ TEST_F(CsvExchangeTest, CancelStopsTheImportAndTellsHowManyCameIn) {
     EXPECT_EQ(runs[0].title, "Importing");
     EXPECT_EQ(runs[0].cancel, "Cancel");
     EXPECT_EQ(runs[0].status, "Kestrin users: 16");
-    EXPECT_EQ(runs[0].permille, 1000) << "the small file was read at once";
+    EXPECT_EQ(runs[0].permille, 160) << "16 of the 100 records written";
     EXPECT_FALSE(runs[0].open);
   }
 }
@@ -580,7 +595,9 @@ TEST_F(CsvExchangeTest, ExportReplacesAFileInAFolderTooLongForTheSystemsTemporar
   EXPECT_EQ(deep.Entries(), (std::vector<std::string>{"u.csv", "~0000"}));
 }
 
-TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
+// Importing an exported file again asks once about the stored users, and
+// each answer does what it says; the counts join the closing message.
+TEST_F(CsvExchangeTest, ImportingAnExportedFileAgainAsksAndEachAnswerDoesWhatItSays) {
   const Record users[] = {
       {"John", "Smith", "Johnny", 2, "j@x.org", "0171 555", "http://x.org"},
       {"Anna", "Lee", "Anna Lee", -1},
@@ -590,17 +607,132 @@ TEST_F(CsvExchangeTest, ExportThenImportMakesASecondCopy) {
   host.AddForeignContact("ICQ");
   const std::string file = folder.File("both.csv");
   RunCommand("mKestrinUser/Export", file);
-  for (int copy = 1; copy <= 2; ++copy) {
-    ExpectMessages(RunCommand("mKestrinUser/Import", file),
-                   {Completed("Import process has completed.")});
-    ASSERT_EQ(host.ContactCount(), 4u + 3u * static_cast<unsigned>(copy));
-  }
-  const auto imported = NewestInFileOrder(6);
-  for (std::size_t i = 0; i < imported.size(); ++i) {
-    const Record& original = users[2 - i % 3];  // the file follows the walk, newest first
+  // One more line: a user not stored, and John's type changed in the file.
+  std::string bytes = testhost::ReadFileBytes(file);
+  bytes.replace(bytes.find(";2;j@x.org"), 10, ";4;j@x.org");
+  testhost::WriteFileBytes(file, bytes + "Eve;Stone;;0;;;\r\n");
+  testhost::SetCommandWindow(0x4711);
+  const std::string question =
+      "3 of the 4 Kestrin users in this file are already in your contact list.";
+
+  // Cancel (as Esc and the close box): nothing is written, nothing more said.
+  host.ClearWrites();
+  EXPECT_TRUE(RunCommand("mKestrinUser/Import", file).empty());
+  EXPECT_TRUE(host.Writes().empty());
+  auto choices = testhost::Choices();
+  ASSERT_EQ(choices.size(), 1u);
+  EXPECT_EQ(choices[0].owner, 0x4711u);
+  EXPECT_EQ(choices[0].caption, "Kestrin Users");
+  EXPECT_EQ(choices[0].text, question);
+  EXPECT_EQ(choices[0].buttons,
+            (std::vector<std::string>{"&Update", "&Skip", "&Add as New", "Cancel"}));
+
+  // Skip: the new user alone, the stored ones untouched.
+  testhost::QueueChoice(1);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.\n\n"
+                            "Kestrin users added: 1, updated: 0, skipped: 3.")});
+  ASSERT_EQ(host.ContactCount(), 5u);
+  EXPECT_EQ(ReadUser(host.Contacts().front()), Record("Eve", "Stone", "Eve Stone"));
+  EXPECT_EQ(ReadUser(host.Contacts().back()).type, 2);
+
+  // Update: John takes the file's type, and Eve is stored now too.
+  testhost::QueueChoice(0);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.\n\n"
+                            "Kestrin users added: 0, updated: 4, skipped: 0.")});
+  ASSERT_EQ(host.ContactCount(), 5u);
+  Record john = users[0];
+  john.type = 4;
+  EXPECT_EQ(ReadUser(host.Contacts().back()), john);
+
+  // Add as New: every line a new contact, as the file has it.
+  testhost::QueueChoice(2);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {Completed("Import process has completed.\n\n"
+                            "Kestrin users added: 4, updated: 0, skipped: 0.")});
+  ASSERT_EQ(host.ContactCount(), 9u);
+  const auto imported = NewestInFileOrder(4);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const Record& original = i == 2 ? john : users[2 - i];  // the file follows the walk
     EXPECT_EQ(ReadUser(imported[i]), original);
     EXPECT_EQ(host.Text(imported[i], "CList", "MyHandle"), original.first + " " + original.last);
   }
+  EXPECT_EQ(testhost::Choices().size(), 4u);
+}
+
+// Undo removes exactly the Kestrin users the last import created, after a
+// restart too: not the ones it updated, nor one saved in the editor since.
+TEST_F(CsvExchangeTest, UndoRemovesWhatTheLastImportCreatedAndNothingElse) {
+  const ContactHandle john = AddUser({"John", "Smith", "Johnny"});
+  host.AddForeignContact("ICQ");
+  EXPECT_EQ(Undo()[0].text, "There is no import to undo.");
+  const std::string file = folder.File("in.csv");
+  testhost::WriteFileBytes(
+      file, kHeader + "John;Smith;J2\r\nAnn;Lee;;\r\nBob;;;\r\nEve;;;\r\n;;;\r\nZed;;;\r\n");
+  testhost::QueueChoice(0);
+  ExpectMessages(RunCommand("mKestrinUser/Import", file),
+                 {{"Invalid or empty full user name.", "Error", 0x10},
+                  Completed("Import process has not completed.\nLine 6 has no name.\n\n"
+                            "Kestrin users added: 3, updated: 1, skipped: 0.")});
+  ASSERT_EQ(host.ContactCount(), 5u);
+  const std::vector<ContactHandle> added = NewestInFileOrder(3);  // Ann, Bob, Eve
+  Reload();
+  WriteContactDetails(added[1], ReadContactDetails(added[1]));  // the editor's save of Bob
+
+  testhost::QueueYesNo(false);
+  EXPECT_EQ(Undo()[0].text,
+            "Remove the 2 Kestrin users that the import of " + file + " on " +
+                shell::LocalTimeText(host.Number(0, kModuleName, "LastImportTime").value_or(0)) +
+                " added?\n\nKestrin users that it updated, and those edited since, stay.");
+  EXPECT_EQ(host.ContactCount(), 5u);
+  testhost::QueueYesNo(true);
+  const auto shown = Undo();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].flags, 0x24u);
+  EXPECT_EQ(shown[1].text, "Kestrin users removed: 2");
+  const std::vector<ContactHandle> left = host.Contacts();
+  EXPECT_EQ(left.size(), 3u);
+  EXPECT_EQ(std::count(left.begin(), left.end(), john), 1);
+  EXPECT_EQ(std::count(left.begin(), left.end(), added[1]), 1);
+  EXPECT_EQ(ReadUser(john).nick, "J2");
+  EXPECT_EQ(Undo()[0].text, "There is no import to undo.");
+}
+
+// A cancelled import counts what it did; a cancelled undo keeps the rest to undo.
+TEST_F(CsvExchangeTest, CancelledImportAndUndoCountWhatTheyDid) {
+  AddUser({"User0", "Last", ""});
+  const std::string path = folder.File("in.csv");
+  testhost::WriteFileBytes(path, NumberedUsers(100));
+  testhost::QueueChoice(1);
+  testhost::SetProgressCancelAt(1);
+  {
+    ProgressShown progress(0, "Importing", std::chrono::milliseconds(0));
+    ImportFile(path, "Kestrin Users", progress);
+  }
+  ExpectMessages(testhost::ShownMessages(),
+                 {Completed("Import process was cancelled.\n\nKestrin users imported: 15\n\n"
+                            "Kestrin users added: 15, updated: 0, skipped: 1.")});
+  ASSERT_EQ(host.ContactCount(), 16u);
+  // Again, all of it: the 16 stored are skipped, 84 added.
+  testhost::ResetNativeShell();
+  testhost::QueueChoice(1);
+  {
+    ProgressShown progress(0, "Importing", std::chrono::milliseconds(0));
+    ImportFile(path, "Kestrin Users", progress);
+  }
+  ASSERT_EQ(host.ContactCount(), 100u);
+  for (const std::size_t cancelAt : {1u, 0u}) {
+    testhost::ResetNativeShell();
+    testhost::QueueYesNo(true);
+    testhost::SetProgressCancelAt(cancelAt);
+    ProgressShown progress(0, "Removing", std::chrono::milliseconds(0));
+    UndoLastImport("Kestrin Users", progress);
+    EXPECT_EQ(testhost::ShownMessages().back().text,
+              cancelAt != 0 ? "Kestrin users removed: 16" : "Kestrin users removed: 68");
+  }
+  ASSERT_EQ(host.ContactCount(), 16u);
+  EXPECT_EQ(ReadUser(host.Contacts().back()).first, "User0");
 }
 
 TEST_F(CsvExchangeTest, AddressBooksAndVCardsImportByTheRecordRules) {
@@ -659,8 +791,12 @@ TEST_F(CsvExchangeTest, GroupsAreMadeOnceEachOuterFirstAndContactsNameThem) {
                                            "\xC3\x9C"
                                            "bung",
                                            "Work", "Work\\Team", "Work\\Team\\Kids"};
-  for (int round = 0; round < 2; ++round) {  // the second makes no group again
-    ExpectMessages(Import(file), {Completed("Import process has completed.")});
+  for (int round = 0; round < 2; ++round) {  // the second, added anew, makes no group again
+    if (round == 1) testhost::QueueChoice(2);
+    ExpectMessages(Import(file),
+                   {Completed(round == 0 ? "Import process has completed."
+                                         : "Import process has completed.\n\n"
+                                           "Kestrin users added: 5, updated: 0, skipped: 0.")});
     EXPECT_EQ(host.Groups(), groups);
     const auto read = NewestInFileOrder(5);
     const std::optional<std::string> named[] = {"Family", "Work\\Team", groups[1],
@@ -804,6 +940,7 @@ TEST_F(CsvExchangeTest, EveryExportedUserComesBackWithItsSevenColumns) {
   EXPECT_EQ(index, 0u) << "fewer lines than users";
 
   // Database level: the import makes one user of each line.
+  Restart();
   const std::size_t before = host.ContactCount();
   ExpectMessages(RunCommand("mKestrinUser/Import", file),
                  {Completed("Import process has completed.")});
@@ -836,6 +973,7 @@ TEST_F(CsvExchangeTest, OrdinaryValuesComeBackExactly) {
   }
   const std::string file = folder.File("plain.csv");
   RunCommand("mKestrinUser/Export", file);
+  Restart();
   RunCommand("mKestrinUser/Import", file);
   const auto imported = NewestInFileOrder(users.size());
   for (std::size_t i = 0; i < users.size(); ++i)
@@ -944,6 +1082,7 @@ TEST_F(CsvExchangeTest, ImportReadsTheFileByWhatItHolds) {
   };
   for (const auto& [title, bytes] : files) {
     SCOPED_TRACE(title);
+    Restart();
     ExpectMessages(Import(bytes), {Completed("Import process has completed.")});
     const ContactHandle contact = host.Contacts().front();
     EXPECT_EQ(host.Get(contact, kModuleName, "FirstName"),

@@ -134,8 +134,8 @@ TEST_F(LifecycleTest, UnloadAfterStartRemovesOnlyThePreBuildHook) {
   EXPECT_EQ(Unload(), 0);
   EXPECT_EQ(host.HookCount("CList/PreBuildContactMenu"), 0u);
   EXPECT_EQ(host.HookCount("Miranda/System/ModulesLoaded"), 1u);
-  EXPECT_EQ(host.PluginServices().size(), 10u);
-  EXPECT_EQ(host.MenuItems().size(), 4u);
+  EXPECT_EQ(host.PluginServices().size(), 11u);
+  EXPECT_EQ(host.MenuItems().size(), 5u);
 }
 
 TEST_F(LifecycleTest, ModulesLoadedCreatesCommandsMenusAndNumbersUsers) {
@@ -146,8 +146,8 @@ TEST_F(LifecycleTest, ModulesLoadedCreatesCommandsMenusAndNumbersUsers) {
   StartPlugin();
 
   std::vector<std::string> services = kProtocolServices;
-  for (const char* command :
-       {"mKestrinUser/Add", "mKestrinUser/Edit", "mKestrinUser/Import", "mKestrinUser/Export"})
+  for (const char* command : {"mKestrinUser/Add", "mKestrinUser/Export", "mKestrinUser/Import",
+                              "mKestrinUser/UndoImport", "mKestrinUser/Edit"})
     services.push_back(command);
   EXPECT_EQ(host.PluginServices(), services);
 
@@ -160,12 +160,13 @@ TEST_F(LifecycleTest, ModulesLoadedCreatesCommandsMenusAndNumbersUsers) {
   };
   const Expected expected[] = {
       {false, "&Neuer Kestrin-Benutzer", 1000010000, "mKestrinUser/Add", "KESTRINUSERS"},
-      {false, "&Export Kestrin Users", 2000010002, "mKestrinUser/Export", "USERSEXPORT"},
+      {false, "&Export Kestrin Users", 2000010003, "mKestrinUser/Export", "USERSEXPORT"},
       {false, "&Import Kestrin Users", 2000010001, "mKestrinUser/Import", "USERSIMPORT"},
+      {false, "&Undo Last Import", 2000010002, "mKestrinUser/UndoImport", "USERSUNDO"},
       {true, "&Kestrin-Benutzer bearbeiten", 1000080001, "mKestrinUser/Edit", "KESTRINUSERS"},
   };
   const auto items = host.MenuItems();
-  ASSERT_EQ(items.size(), 4u);
+  ASSERT_EQ(items.size(), 5u);
   for (std::size_t i = 0; i < items.size(); ++i) {
     const testhost::MenuItem& item = items[i];
     const Expected& want = expected[i];
@@ -183,7 +184,7 @@ TEST_F(LifecycleTest, ModulesLoadedCreatesCommandsMenusAndNumbersUsers) {
     EXPECT_EQ(item.hotKey, 0u);
     EXPECT_FALSE(item.hasContactOwner);
   }
-  EXPECT_EQ(EditMenuItem, items[3].handle);
+  EXPECT_EQ(EditMenuItem, items[4].handle);
   EXPECT_EQ(host.Number(user, kModule, "UserID"), 1u);
   EXPECT_EQ(LastUserID, 1);
 }

@@ -85,10 +85,15 @@ TEST(VCardRead, ReadsVersions30And40) {
 
 TEST(VCardRead, CategoriesGiveTheGroupAndTheType) {
   const Cards cards = ReadCards(
-      "BEGIN:VCARD\nFN:A\nCATEGORIES: ,Chess\\, club\\\\Kids,family\nCATEGORIES:VIP\nEND:VCARD\n");
-  ASSERT_EQ(cards.size(), 1u);
+      "BEGIN:VCARD\nFN:A\nCATEGORIES: ,Chess\\, club\\\\Kids,family\nCATEGORIES:VIP\nEND:VCARD\n"
+      "BEGIN:VCARD\nFN:B\nEND:VCARD\n");
+  ASSERT_EQ(cards.size(), 2u);
   EXPECT_EQ(cards[0].group, "Chess, club\\Kids");
   EXPECT_EQ(cards[0].type, "1");
+  EXPECT_TRUE(cards[0].Has(ImportValues::kGroup) && cards[0].Has(ImportValues::kType));
+  // Without CATEGORIES a card says nothing of either: an update leaves them.
+  EXPECT_FALSE(cards[1].Has(ImportValues::kGroup) || cards[1].Has(ImportValues::kType));
+  EXPECT_TRUE(cards[1].Has(ImportValues::kEmail));
 }
 
 TEST(VCardRead, OnlyAFileThatBeginsWithACardIsOne) {

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -11,6 +13,7 @@
 
 #include "editor/editor_window.h"
 #include "host/globals.h"
+#include "shell/choice.h"
 #include "shell/progress.h"
 #include "shell/shell.h"
 
@@ -30,6 +33,9 @@ struct ShellState {
   HostHandle commandWindow = 0;
   std::size_t cancelAt = 0;
   std::string editorThrow;  // what the next editor run throws, when not empty
+  std::vector<shell::ChoiceRequest> choices;
+  std::deque<std::size_t> choiceAnswers;
+  std::deque<bool> yesNoAnswers;
 };
 
 ShellState& State() {
@@ -153,6 +159,24 @@ void ResetNativeShell() {
   State().commandWindow = 0;
   State().cancelAt = 0;
   State().editorThrow.clear();
+  State().choices.clear();
+  State().choiceAnswers.clear();
+  State().yesNoAnswers.clear();
+}
+
+std::vector<shell::ChoiceRequest> Choices() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().choices;
+}
+
+void QueueChoice(std::size_t button) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().choiceAnswers.push_back(button);
+}
+
+void QueueYesNo(bool yes) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().yesNoAnswers.push_back(yes);
 }
 
 }  // namespace testhost
@@ -175,6 +199,38 @@ HostHandle LoadPluginIcon(const char* name) { return testhost::FakeIconHandle(na
 void ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
   std::lock_guard<std::mutex> lock(testhost::State().mutex);
   testhost::State().messages.push_back({text, caption, flags});
+}
+
+bool AskYesNo(const std::string& text, const std::string& caption) {
+  auto& state = testhost::State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.messages.push_back({text, caption, kMessageYesNo | kMessageIconQuestion});
+  if (state.yesNoAnswers.empty()) return false;
+  const bool yes = state.yesNoAnswers.front();
+  state.yesNoAnswers.pop_front();
+  return yes;
+}
+
+// UTC, in a fixed form, so that tests can expect it.
+std::string LocalTimeText(uint32_t secondsSince1970) {
+  const std::time_t time = secondsSince1970;
+  std::tm parts{};
+  gmtime_r(&time, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+std::size_t AskChoice(const ChoiceRequest& request) {
+  auto& state = testhost::State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.choices.push_back(request);
+  std::size_t answer = request.buttons.size() - 1;
+  if (!state.choiceAnswers.empty()) {
+    answer = state.choiceAnswers.front();
+    state.choiceAnswers.pop_front();
+  }
+  return answer;
 }
 
 HostHandle CommandWindow() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/m_globaldefs.h"
+#include "shell/choice.h"
 
 namespace testhost {
 
@@ -56,6 +57,13 @@ std::vector<ProgressRun> ProgressRuns();
 void SetCommandWindow(HostHandle window);
 // Cancel is pressed during the window's `shows`-th Show; 0: never.
 void SetProgressCancelAt(std::size_t shows);
+
+// The questions AskChoice was asked, and the buttons it answers, in turn;
+// with none queued it answers the last button (the way out).
+std::vector<shell::ChoiceRequest> Choices();
+void QueueChoice(std::size_t button);
+// The answers of AskYesNo, in turn (recorded as messages); with none queued: No.
+void QueueYesNo(bool yes);
 
 // Resets every record above.
 void ResetNativeShell();

@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cstring>
 
+#include "editor_driver.h"
+#include "keyboard.h"
+
 namespace {
 
 constexpr int kFileNameCombo = 0x47c;  // cmb13
@@ -67,7 +70,7 @@ MessageBoxView ReadBox(HWND box) {
   return view;
 }
 
-// Presses the box's OK and waits until it is gone.
+// Presses the box's button `command` and waits until it is gone.
 void Dismiss(HWND box, WPARAM command = IDOK) {
   PostMessageA(box, WM_COMMAND, command, 0);
   WaitFor([box] { return !IsWindow(box) || !IsWindowVisible(box); }, kStepTimeout);
@@ -95,6 +98,28 @@ ProgressView InspectProgress(HWND window, bool cancel) {
   return view;
 }
 
+// Reads the question window, then answers it with `key` typed as a user does.
+ChoiceView AnswerChoice(HWND window, WORD key, const std::string& picture) {
+  ChoiceView view;
+  view.seen = true;
+  view.caption = WindowText(window);
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassNameOf(child) == "Static") view.text = TextOf(child);
+    if (ClassNameOf(child) == "Button") view.buttons.push_back(TextOf(child));
+  }
+  const HWND owner = GetWindow(window, GW_OWNER);
+  view.ownerDisabled = owner != nullptr && !IsWindowEnabled(owner);
+  EXPECT_NE(key, 0) << "a question came that the test did not expect";
+  WaitFor([window] { return GetForegroundWindow() == window; }, kStepTimeout);
+  if (!picture.empty()) {
+    EXPECT_TRUE(SaveWindowPicture(window, picture)) << picture;
+  }
+  keyboard::Press(key != 0 ? key : VK_ESCAPE);
+  WaitFor([window] { return !IsWindow(window) || !IsWindowVisible(window); }, kStepTimeout);
+  return view;
+}
+
 }  // namespace
 
 CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
@@ -103,9 +128,12 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
   std::atomic<bool> done{false};
   UiThread driver([&] {
     HWND dialog = nullptr;
-    WaitFor([&] { return done || (dialog = FindTopWindow("#32770", title)) != nullptr; },
-            kStepTimeout);
-    if (dialog != nullptr) {
+    if (title != nullptr)
+      WaitFor([&] { return done || (dialog = FindTopWindow("#32770", title)) != nullptr; },
+              kStepTimeout);
+    if (title == nullptr) {
+      // A command without a file dialog.
+    } else if (dialog != nullptr) {
       run.dialog = Inspect(dialog);
       if (answer.fileName) {
         if (answer.filter != 0) {
@@ -136,21 +164,28 @@ CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
     } else if (!done) {
       ADD_FAILURE() << "no dialog titled " << title;
     }
-    // The progress window, once, and every message box until the command returns.
+    // The question and the progress window, once, and every message box until
+    // the command returns.
     while (!done) {
       HWND box = nullptr;
       HWND progress = nullptr;
+      HWND choice = nullptr;
       const bool moved = WaitFor(
           [&] {
             if (!run.progress.seen) progress = FindTopWindow(kProgressClass, nullptr);
-            return done || progress != nullptr || (box = OtherDialog(dialog)) != nullptr;
+            if (!run.choice.seen) choice = FindTopWindow(kChoiceClass, nullptr);
+            return done || progress != nullptr || choice != nullptr ||
+                   (box = OtherDialog(dialog)) != nullptr;
           },
           kStepTimeout);
-      if (progress != nullptr) {
+      if (choice != nullptr) {
+        run.choice = AnswerChoice(choice, answer.choiceKey, answer.choicePicture);
+      } else if (progress != nullptr) {
         run.progress = InspectProgress(progress, answer.cancelProgress);
       } else if (box != nullptr) {
         run.boxes.push_back(ReadBox(box));
-        Dismiss(box);
+        const bool yesNo = GetDlgItem(box, IDYES) != nullptr;
+        Dismiss(box, !yesNo ? IDOK : answer.yes ? IDYES : IDNO);
       } else if (!moved) {
         // The command is stuck in a window of its own: end it rather than hang.
         ADD_FAILURE() << "the command did not end";

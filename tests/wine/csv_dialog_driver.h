@@ -38,14 +38,25 @@ struct ProgressView {
   bool ownerRepainted = false;  // an invalidated owner was painted while the work ran
 };
 
+// The import's question about Kestrin users already stored, as the driver saw it.
+struct ChoiceView {
+  bool seen = false;
+  std::string caption;
+  std::string text;
+  std::vector<std::string> buttons;  // in the window's order
+  bool ownerDisabled = false;
+};
+
 struct CommandRun {
   intptr_t result = -1;
   FileDialogView dialog;
   std::vector<MessageBoxView> boxes;
   ProgressView progress;
+  ChoiceView choice;
 };
 
 inline constexpr const char* kProgressClass = "mKestrinUserProgress";
+inline constexpr const char* kChoiceClass = "mKestrinUserChoice";
 
 // What to do in the file dialog: choose the file-type entry `filter` (from
 // 0), enter a name and press OK, or cancel. A name the dialog refuses keeps it
@@ -57,10 +68,18 @@ struct DialogAnswer {
   int filter = 0;
   // Press the progress window's Cancel as soon as it shows.
   bool cancelProgress = false;
+  // The key typed in the question window (Enter, Esc, a button's letter); 0:
+  // the window must not show.
+  WORD choiceKey = 0;
+  // When set, a picture of the question window is saved there first.
+  std::string choicePicture{};
+  // The answer to a Yes/No box; other boxes are dismissed with OK.
+  bool yes = false;
 };
 
-// Calls `service` on this thread and drives its dialog (titled `title`) and
-// message boxes from a helper thread until the call returns.
+// Calls `service` on this thread and drives its dialog (titled `title`; null:
+// the command shows none), its question and message boxes from a helper
+// thread until the call returns.
 CommandRun RunCommand(const std::function<intptr_t()>& call, const char* title,
                       const DialogAnswer& answer);
 

@@ -124,7 +124,7 @@ TEST_F(CsvWineTest, ExportWithoutKestrinUsersWritesTheHeaderAlone) {
   EXPECT_EQ(ReadWholeFile(target), kHeader);
 }
 
-TEST_F(CsvWineTest, ExportLeavesOtherProtocolsOutAndImportMakesASecondCopy) {
+TEST_F(CsvWineTest, ExportLeavesOtherProtocolsOutAndImportAddsASecondCopyWhenAsked) {
   host.AddKestrinUser({"Johnny", "John", "Smith", 2, "john@example.com", "", ""});
   const ContactHandle foreign = host.AddForeignContact("ICQ");
   host.SetString(foreign, kModuleName, "FirstName", "Foreign");
@@ -139,9 +139,13 @@ TEST_F(CsvWineTest, ExportLeavesOtherProtocolsOutAndImportMakesASecondCopy) {
             kHeader + "Anna;Lee;\"Anna;Lee\";-1;;;\r\nJohn;Smith;Johnny;2;john@example.com;;\r\n");
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"users.csv"});
 
-  const CommandRun imported = Import({target});
+  DialogAnswer addAsNew{target};
+  addAsNew.choiceKey = 'A';
+  const CommandRun imported = Import(addAsNew);
   ASSERT_EQ(imported.boxes.size(), 1u);
-  ExpectBox(imported.boxes[0], "Import process has completed.", kCaption, false);
+  ExpectBox(imported.boxes[0],
+            "Import process has completed.\n\nKestrin users added: 2, updated: 0, skipped: 0.",
+            kCaption, false);
   const auto contacts = host.Contacts();
   ASSERT_EQ(contacts.size(), 5u);
   // Newest first: John's copy, then Anna's.
@@ -151,6 +155,90 @@ TEST_F(CsvWineTest, ExportLeavesOtherProtocolsOutAndImportMakesASecondCopy) {
   EXPECT_EQ(host.Text(contacts[0], "CList", "MyHandle"), "John Smith");
   EXPECT_EQ(Text(contacts[1], "Nick"), "Anna;Lee");
   EXPECT_EQ(host.Number(contacts[1], kModuleName, "ContactType"), 4294967295u);
+}
+
+// Importing an exported file again asks in the plug-in's question window,
+// answered from the keyboard, and each answer does what it says.
+TEST_F(CsvWineTest, ImportingAnExportedFileAgainAsksAndEachAnswerDoesWhatItSays) {
+  const ContactHandle john =
+      host.AddKestrinUser({"Johnny", "John", "Smith", 2, "john@example.com", "", ""});
+  host.AddKestrinUser({"Anna", "Anna", "Lee", 0, "", "", ""});
+  const std::string path = folder.File("users.csv");
+  Export({path});
+  WriteWholeFile(path, ReadWholeFile(path) + "Eve;Stone;;0;;;\r\n");
+  host.SetDword(john, kModuleName, "ContactType", 4);
+  const std::string counts = "Import process has completed.\n\nKestrin users added: ";
+
+  DialogAnswer answer{path};
+  answer.choiceKey = VK_ESCAPE;
+  const CommandRun cancelled = Import(answer);
+  ASSERT_TRUE(cancelled.choice.seen);
+  EXPECT_EQ(cancelled.choice.caption, kCaption);
+  EXPECT_EQ(cancelled.choice.text,
+            "2 of the 3 Kestrin users in this file are already in your contact list.");
+  EXPECT_EQ(cancelled.choice.buttons,
+            (std::vector<std::string>{"&Update", "&Skip", "&Add as New", "Cancel"}));
+  EXPECT_TRUE(cancelled.boxes.empty());
+  EXPECT_EQ(host.ContactCount(), 2u);
+
+  // Under Xvfb the first window after the library is loaded is drawn with an
+  // inactive caption: the picture is taken of the second question.
+  answer.choiceKey = 'S';
+  answer.choicePicture = PicturePath("import-question.png");
+  const CommandRun skipped = Import(answer);
+  answer.choicePicture.clear();
+  ASSERT_EQ(skipped.boxes.size(), 1u);
+  ExpectBox(skipped.boxes[0], counts + "1, updated: 0, skipped: 2.", kCaption, false);
+  EXPECT_EQ(host.Number(john, kModuleName, "ContactType"), 4u);
+
+  answer.choiceKey = VK_RETURN;
+  const CommandRun updated = Import(answer);
+  ASSERT_EQ(updated.boxes.size(), 1u);
+  ExpectBox(updated.boxes[0], counts + "0, updated: 3, skipped: 0.", kCaption, false);
+  EXPECT_EQ(host.Number(john, kModuleName, "ContactType"), 2u);
+  EXPECT_EQ(host.ContactCount(), 3u);
+
+  answer.choiceKey = 'A';
+  const CommandRun added = Import(answer);
+  ASSERT_EQ(added.boxes.size(), 1u);
+  ExpectBox(added.boxes[0], counts + "3, updated: 0, skipped: 0.", kCaption, false);
+  EXPECT_EQ(host.ContactCount(), 6u);
+}
+
+// After a restart of the host, Undo removes exactly the contacts the last
+// import created: not the one it updated, nor one saved since.
+TEST_F(CsvWineTest, UndoAfterARestartRemovesExactlyTheCreatedContacts) {
+  const ContactHandle john = host.AddKestrinUser({"Johnny", "John", "Smith", 2, "", "", ""});
+  DialogAnswer answer{folder.File("in.csv")};
+  WriteWholeFile(*answer.fileName, kHeader + "John;Smith;J\r\nAnn;Lee\r\nBob;Ray\r\nEve;Ng\r\n");
+  answer.choiceKey = VK_RETURN;
+  const CommandRun imported = Import(answer);
+  ASSERT_EQ(imported.boxes.size(), 1u);
+  ASSERT_EQ(host.ContactCount(), 4u);
+  const ContactHandle saved = host.Contacts()[1];  // Bob, saved in the editor since
+  // The restart: the library unloaded and loaded afresh over the same database.
+  plugin.Close();
+  ASSERT_TRUE(WaitFor([] { return GetModuleHandleA("mKestrinUser.dll") == nullptr; }, 10000));
+  LoadPlugin();
+  FireModulesLoaded();
+  // As the editor's save leaves it (tested natively through the records).
+  host.Delete(saved, kModuleName, "ImportId");
+
+  DialogAnswer yes;
+  yes.yes = true;
+  const CommandRun undone =
+      RunCommand([this] { return Call("mKestrinUser/UndoImport"); }, nullptr, yes);
+  ASSERT_EQ(undone.boxes.size(), 2u);
+  const std::string asked =
+      "Remove the 2 Kestrin users that the import of " + folder.File("in.csv");
+  EXPECT_EQ(undone.boxes[0].text.rfind(asked, 0), 0u) << undone.boxes[0].text;
+  ExpectBox(undone.boxes[1], "Kestrin users removed: 2", kCaption, false);
+  EXPECT_EQ(host.Contacts(), (std::vector<ContactHandle>{saved, john}));
+  EXPECT_EQ(Text(john, "Nick"), "J");
+  const CommandRun again =
+      RunCommand([this] { return Call("mKestrinUser/UndoImport"); }, nullptr, yes);
+  ASSERT_EQ(again.boxes.size(), 1u);
+  ExpectBox(again.boxes[0], "There is no import to undo.", kCaption, false);
 }
 
 TEST_F(CsvWineTest, ATypedNameWithoutExtensionGetsCsv) {
@@ -172,9 +260,13 @@ TEST_F(CsvWineTest, TheVCardEntryExportsCardsThatImportBack) {
             "FN:J\xC3\xBCrgen M\xC3\xBCller\r\nNICKNAME:J\xC3\xBC\\, \"jm\"\\; x\r\n"
             "EMAIL;TYPE=INTERNET:j@example.de\r\nCATEGORIES:Family\r\nEND:VCARD\r\n");
 
-  const CommandRun imported = Import({path, 0, 1});
+  DialogAnswer addAsNew{path, 0, 1};
+  addAsNew.choiceKey = 'A';
+  const CommandRun imported = Import(addAsNew);
   ASSERT_EQ(imported.boxes.size(), 1u);
-  ExpectBox(imported.boxes[0], "Import process has completed.", kCaption, false);
+  ExpectBox(imported.boxes[0],
+            "Import process has completed.\n\nKestrin users added: 1, updated: 0, skipped: 0.",
+            kCaption, false);
   ASSERT_EQ(host.ContactCount(), 2u);
   const ContactHandle copy = host.Contacts()[0];
   EXPECT_EQ(Text(copy, "LastName"), "M\xFCller");
@@ -298,6 +390,8 @@ TEST_F(CsvWineTest, ImportReadsUtf8AndUtf16ByWhatTheFileHolds) {
               (testhost::Value{DBVT_ASCIIZ, 0, "M\xFCller"}));
     EXPECT_EQ(host.Get(contact, kModuleName, "LastName"), (testhost::Value{DBVT_UTF8, 0, kGreek}));
     EXPECT_EQ(host.Get(contact, kModuleName, "Nick"), (testhost::Value{DBVT_UTF8, 0, kBeyond}));
+    // Gone again, so that the next file's line is no repeated import.
+    EXPECT_EQ(host.CallService("DB/Contact/Delete", contact, 0), 0);
   }
   EXPECT_EQ(host.LiveVariantTexts(), 0u);
 }

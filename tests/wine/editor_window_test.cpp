@@ -467,19 +467,6 @@ TEST_F(EditorTest, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
 
 // Under the build folder, never in the working tree: KESTRIN_BUILD_DIR, or
 // the folder of this program. scripts/pictures.sh compresses them into docs/.
-std::string PicturePath(const char* name) {
-  std::string folder = BuildDir();
-  if (folder.empty()) {
-    folder = testhost::PluginPath();
-    folder.erase(folder.find_last_of("\\/"));
-  } else if (folder[0] == '/') {
-    folder = "Z:" + folder;  // the Unix root
-  }
-  folder += "/screenshots";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder + "/" + name;
-}
-
 TEST_F(EditorTest, PicturesOfTheAddAndEditWindows) {
   const ContactHandle contact = host.AddKestrinUser(testhost::SampleUser());
   FireModulesLoaded();

@@ -99,21 +99,21 @@ TEST_F(EntryTest, ModulesLoadedAddsTheMenusAndTheEditItemFollowsTheContact) {
   const ContactHandle user = host.AddKestrinContact();
   const ContactHandle foreign = host.AddForeignContact("ICQ");
   FireModulesLoaded();
-  EXPECT_EQ(host.PluginServices().size(), 10u);
+  EXPECT_EQ(host.PluginServices().size(), 11u);
   const auto items = host.MenuItems();
-  ASSERT_EQ(items.size(), 4u);
-  const int positions[] = {1000010000, 2000010002, 2000010001, 1000080001};
+  ASSERT_EQ(items.size(), 5u);
+  const int positions[] = {1000010000, 2000010003, 2000010001, 2000010002, 1000080001};
   const char* services[] = {"mKestrinUser/Add", "mKestrinUser/Export", "mKestrinUser/Import",
-                            "mKestrinUser/Edit"};
+                            "mKestrinUser/UndoImport", "mKestrinUser/Edit"};
   for (std::size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(items[i].cbSize, 40);
     EXPECT_EQ(items[i].position, positions[i]);
     EXPECT_EQ(items[i].service, services[i]);
-    EXPECT_EQ(items[i].hasPopup, i < 3);
-    EXPECT_EQ(items[i].popupPosition, i < 3 ? 1000010000 : 0);
+    EXPECT_EQ(items[i].hasPopup, i < 4);
+    EXPECT_EQ(items[i].popupPosition, i < 4 ? 1000010000 : 0);
     EXPECT_FALSE(items[i].hasContactOwner);
   }
-  EXPECT_TRUE(items[3].contactMenu);
+  EXPECT_TRUE(items[4].contactMenu);
   EXPECT_EQ(host.Number(user, "mKestrinUser", "UserID"), 1u);
 
   host.FireEvent("CList/PreBuildContactMenu", user, 0);
@@ -121,7 +121,7 @@ TEST_F(EntryTest, ModulesLoadedAddsTheMenusAndTheEditItemFollowsTheContact) {
   const auto modifications = host.MenuModifications();
   ASSERT_EQ(modifications.size(), 2u);
   for (const auto& modification : modifications) {
-    EXPECT_EQ(modification.item, items[3].handle);
+    EXPECT_EQ(modification.item, items[4].handle);
     EXPECT_EQ(modification.cbSize, 40);
   }
   EXPECT_EQ(modifications[0].flags, 0x40000000u);

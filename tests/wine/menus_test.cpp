@@ -34,9 +34,11 @@ TEST_F(MenuTest, ItemsCarryTranslatedNamesPopupServicesAndIcons) {
   const Expected expected[] = {
       {false, "&Add Kestrin User", 1000010000, "mKestrinUser/Add", "KESTRINUSERS",
        "&Kestrin-Benutzer"},
-      {false, "&Export Kestrin Users", 2000010002, "mKestrinUser/Export", "USERSEXPORT",
+      {false, "&Export Kestrin Users", 2000010003, "mKestrinUser/Export", "USERSEXPORT",
        "&Kestrin-Benutzer"},
       {false, "&Import Kestrin Users", 2000010001, "mKestrinUser/Import", "USERSIMPORT",
+       "&Kestrin-Benutzer"},
+      {false, "&Undo Last Import", 2000010002, "mKestrinUser/UndoImport", "USERSUNDO",
        "&Kestrin-Benutzer"},
       {true, "&Bearbeiten", 1000080001, "mKestrinUser/Edit", "KESTRINUSERS", nullptr},
   };

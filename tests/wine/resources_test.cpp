@@ -51,6 +51,7 @@ const IconResource kNamedIcons[] = {
     {"KESTRINUSERS", "KESTRINUSERS"},
     {"USERSEXPORT", "USERSEXPORT"},
     {"USERSIMPORT", "USERSIMPORT"},
+    {"USERSUNDO", "USERSUNDO"},
 };
 
 const IconResource kStatusIcons[] = {

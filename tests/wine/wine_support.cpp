@@ -164,3 +164,16 @@ void PluginTest::TearDown() {
       << "the library stayed loaded";
   host.Reset();
 }
+
+std::string PicturePath(const char* name) {
+  std::string folder = BuildDir();
+  if (folder.empty()) {
+    folder = testhost::PluginPath();
+    folder.erase(folder.find_last_of("\\/"));
+  } else if (folder[0] == '/') {
+    folder = "Z:" + folder;  // the Unix root
+  }
+  folder += "/screenshots";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder + "/" + name;
+}

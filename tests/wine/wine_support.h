@@ -15,6 +15,9 @@
 
 std::string SourceDir();  // KESTRIN_SOURCE_DIR
 std::string BuildDir();   // KESTRIN_BUILD_DIR
+// Where the picture tests put picture `name`: the build folder's screenshots
+// folder (made when missing), for scripts/pictures.sh.
+std::string PicturePath(const char* name);
 
 // Polls `condition` (pumping this thread's messages) until it holds or the
 // time is up.

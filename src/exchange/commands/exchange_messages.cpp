@@ -23,6 +23,21 @@ std::string LineText(const char* text, std::size_t line) {
   return translated;
 }
 
+std::string FilledText(const char* text, std::initializer_list<std::string> values) {
+  std::string filled = Translated(text);
+  std::size_t from = 0;
+  for (const std::string& value : values) {
+    std::size_t mark = filled.find('%', from);
+    while (mark != std::string::npos && mark + 1 < filled.size() && filled[mark + 1] != 'u' &&
+           filled[mark + 1] != 's')
+      mark = filled.find('%', mark + 1);
+    if (mark == std::string::npos || mark + 1 >= filled.size()) break;
+    filled.replace(mark, 2, value);
+    from = mark + value.size();  // a value is never read for marks
+  }
+  return filled;
+}
+
 void ShowFileFailure(const char* text, const std::string& where, const std::string& path,
                      const std::string& reason, const std::string& caption) {
   std::string message = Translated(text);

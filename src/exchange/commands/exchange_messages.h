@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 #include "host/m_globaldefs.h"
@@ -21,6 +22,8 @@ inline constexpr const char* kDefaultExtension = "csv";
 void ShowClosingMessage(const char* text, const std::string& caption);
 // `text` translated, with its "%u" replaced by the number of the line.
 std::string LineText(const char* text, std::size_t line);
+// `text` translated, each "%u" or "%s" in it replaced by the next of `values`.
+std::string FilledText(const char* text, std::initializer_list<std::string> values);
 // A file that could not be used: the command's failure, where it happened
 // (when known), the file and the system's reason.
 void ShowFileFailure(const char* text, const std::string& where, const std::string& path,

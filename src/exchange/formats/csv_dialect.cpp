@@ -308,13 +308,25 @@ ImportValues TakeValues(const FieldList& fields, const TitleMap& map) {
   values.mobile = map.index[TitleMap::Mobile] == kAbsentColumn ? PhoneValue(fields, map.phones)
                                                                : value(TitleMap::Mobile);
   values.web = value(TitleMap::Web);
-  if (map.index[TitleMap::Group] == kAbsentColumn) {
-    values.columns &= ~ImportValues::kGroup;
-  } else {
+  static_assert(ImportValues::kFirst == 1u << TitleMap::First &&
+                ImportValues::kNick == 1u << TitleMap::Nick &&
+                ImportValues::kWeb == 1u << TitleMap::Web &&
+                ImportValues::kGroup == 1u << TitleMap::Group);
+  // The values are the columns' bits in the map's order; the mobile number
+  // also comes from numbered phone columns.
+  values.columns = 0;
+  for (int which = 0; which < TitleMap::kValueCount; ++which)
+    if (map.index[which] != kAbsentColumn) values.columns |= 1u << which;
+  if (!map.phones.empty()) values.columns |= ImportValues::kMobile;
+  if (map.index[TitleMap::Group] != kAbsentColumn) {
     CategoryReader categories;
     categories.TakeField(FieldAt(fields, map.index[TitleMap::Group]), map.groupList);
     values.group = categories.Group();
-    if (map.index[TitleMap::Type] == kAbsentColumn) values.type = categories.Type();
+    if (map.index[TitleMap::Type] == kAbsentColumn) {
+      values.type = categories.Type();
+      // A type the categories name counts as the file's word on it.
+      if (!values.type.empty()) values.columns |= ImportValues::kType;
+    }
   }
   return values;
 }

@@ -92,5 +92,6 @@ struct TitleMap {
 TitleMap ReadTitles(const FieldList& titles, char separator);
 // The values of one record under `map`; absent columns give empty texts. The
 // group column's categories give the group, and the contact type too when
-// the file has no column for the type.
+// the file has no column for the type. Absent columns are left out of the
+// record's columns.
 ImportValues TakeValues(const FieldList& fields, const TitleMap& map);

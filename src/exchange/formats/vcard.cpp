@@ -206,6 +206,7 @@ class CardBuilder {
     } else if (EqualsNoCase(name, "url")) {
       SetFirst(card_.web, Unescape(value));
     } else if (EqualsNoCase(name, "categories")) {
+      haveCategories_ = true;
       for (const std::string_view part : SplitEscaped(value, ',')) {
         if (categories_.Done()) break;
         categories_.Take(Unescape(part));
@@ -217,6 +218,9 @@ class CardBuilder {
     if (!haveMobile_) card_.mobile = std::move(firstNumber_);
     card_.group = categories_.Group();
     card_.type = categories_.Type();
+    // The group and the type come from CATEGORIES alone: a card without it
+    // says nothing of them, and an update leaves them as they are.
+    if (!haveCategories_) card_.columns &= ~(ImportValues::kGroup | ImportValues::kType);
     return std::move(card_);
   }
 
@@ -238,6 +242,7 @@ class CardBuilder {
 
   ImportValues card_;
   CategoryReader categories_;
+  bool haveCategories_ = false;
   std::string firstNumber_;
   bool haveN_ = false;
   bool haveMobile_ = false;

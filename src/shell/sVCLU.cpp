@@ -1,4 +1,4 @@
-#include "editor/sVCLU.h"
+#include "shell/sVCLU.h"
 
 #include "shell/win32_module.h"
 #include "shell/win32_text.h"
