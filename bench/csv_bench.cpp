@@ -45,6 +45,7 @@
 #include "exchange/formats/vcard.h"
 #include "host/globals.h"
 #include "native/csv_writing.h"
+#include "native_plugin.h"
 #include "plugin/mKestrinUser.h"
 #include "shell/files.h"
 #include "testhost/native_files.h"
@@ -64,13 +65,7 @@ double Since(Clock::time_point start) {
   std::exit(1);
 }
 
-void StartPlugin(testhost::TestHost& host) {
-  host.Reset();
-  testhost::ResetNativeShell();
-  testhost::ResetNativeFiles();
-  Load(host.Link());
-  host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
-}
+using bench::StartPlugin;
 
 // The kinds of names, and how the host holds them: 8-bit text in the code
 // page, or UTF-8 for letters outside it.

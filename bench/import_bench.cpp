@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "native_plugin.h"
 #include "plugin/mKestrinUser.h"
 #include "testhost/native_files.h"
 #include "testhost/native_shell.h"
@@ -29,13 +30,7 @@ constexpr int kRounds = 3;  // the best of these is taken
   std::exit(1);
 }
 
-void StartPlugin(testhost::TestHost& host) {
-  host.Reset();
-  testhost::ResetNativeShell();
-  testhost::ResetNativeFiles();
-  Load(host.Link());
-  host.FireEvent("Miranda/System/ModulesLoaded", 0, 0);
-}
+using bench::StartPlugin;
 
 // `records` records of the plug-in's own file, numbered from `from`.
 std::string UsersFile(std::size_t from, std::size_t records) {
