@@ -312,16 +312,11 @@ std::size_t ReadKindFile(const std::string& path) {
   }
   std::string titles;
   if (!lines.Next(titles)) return 0;
-  const char separator = DetectSeparator(titles);
-  std::string titleTexts;
-  const TitleMap map =
-      ReadTitles(separator == kSemicolon ? SplitFields(titles)
-                                         : SplitQuotedFields(titles, separator, titleTexts),
-                 separator);
-  RecordReader records(lines, separator);
+  const TitleLine title = ReadTitleLine(titles);
+  RecordReader records(lines, title.separator);
   FieldList fields;
   while (records.Next(fields) == RecordReader::Result::Record)
-    if (!fields.empty() && !TakeValues(fields, map).first.empty()) ++contacts;
+    if (!fields.empty() && !TakeValues(fields, title.map).first.empty()) ++contacts;
   return contacts;
 }
 

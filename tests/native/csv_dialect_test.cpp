@@ -24,17 +24,12 @@ Cards ReadCsv(const std::string& text, bool* recognised = nullptr) {
   std::string title;
   Cards read;
   if (!lines.Next(title)) return read;
-  const char separator = DetectSeparator(title);
-  std::string titleTexts;
-  const TitleMap map =
-      ReadTitles(separator == kSemicolon ? SplitFields(title)
-                                         : SplitQuotedFields(title, separator, titleTexts),
-                 separator);
-  if (recognised != nullptr) *recognised = map.recognised;
-  RecordReader records(lines, separator);
+  const TitleLine titles = ReadTitleLine(title);
+  if (recognised != nullptr) *recognised = titles.map.recognised;
+  RecordReader records(lines, titles.separator);
   FieldList fields;
   while (records.Next(fields) == RecordReader::Result::Record)
-    if (!fields.empty()) read.push_back(TakeValues(fields, map));
+    if (!fields.empty()) read.push_back(TakeValues(fields, titles.map));
   return read;
 }
 

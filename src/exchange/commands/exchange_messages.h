@@ -11,6 +11,8 @@
 // The first lines of the messages of an import or export that did not complete.
 inline constexpr const char* kImportFailed = N_("Import process has not completed.");
 inline constexpr const char* kExportFailed = N_("Export process has not completed.");
+// The button that stops long work or answers a question with "nothing".
+inline constexpr const char* kCancelText = N_("Cancel");
 
 inline constexpr const char* kFilterDescription = N_("Comma Separated Values (*.csv)");
 inline constexpr const char* kFilterPattern = "*.csv";

@@ -42,7 +42,6 @@ constexpr const char* kMatchedQuestion =
 constexpr const char* kUpdateButton = N_("&Update");
 constexpr const char* kSkipButton = N_("&Skip");
 constexpr const char* kAddAsNewButton = N_("&Add as New");
-constexpr const char* kCancelButton = N_("Cancel");
 constexpr const char* kImportCounts = N_("Kestrin users added: %u, updated: %u, skipped: %u.");
 
 // How an import ended: decided once, and told once the file and the
@@ -141,7 +140,7 @@ std::optional<MatchedRecords> AskAboutMatches(HostHandle owner, std::size_t matc
   request.owner = owner;
   request.caption = caption;
   request.text = FilledText(kMatchedQuestion, {std::to_string(matched), std::to_string(records)});
-  for (const char* button : {kUpdateButton, kSkipButton, kAddAsNewButton, kCancelButton})
+  for (const char* button : {kUpdateButton, kSkipButton, kAddAsNewButton, kCancelText})
     request.buttons.push_back(Translated(button));
   switch (shell::AskChoice(request)) {
     case 0: return MatchedRecords::Update;

@@ -7,7 +7,6 @@
 
 #include "exchange/formats/csv_dialect.h"
 #include "exchange/formats/vcard.h"
-#include "exchange/text/text_marks.h"
 #include "records/IntegerText.h"
 #include "records/StoredText.h"
 #include "shell/shell.h"
@@ -30,15 +29,10 @@ ImportOutcome ReadCsv(LineStream& lines, std::vector<FileRecord>& records,
                       std::size_t& recordLine) {
   std::string titleLine;
   if (!lines.Next(titleLine)) return ImportOutcome::Completed;
-  const std::string_view titles = WithoutByteOrderMark(titleLine);
-  const char separator = DetectSeparator(titles);
-  std::string titleTexts;
-  const TitleMap map =
-      ReadTitles(separator == kSemicolon ? SplitFields(titles)
-                                         : SplitQuotedFields(titles, separator, titleTexts),
-                 separator);
+  const TitleLine title = ReadTitleLine(titleLine);
+  const TitleMap& map = title.map;
   if (!map.recognised) return ImportOutcome::UnknownKind;
-  RecordReader reader(lines, separator);
+  RecordReader reader(lines, title.separator);
   FieldList fields;
   for (;;) {
     recordLine = lines.LinesRead() + 1;

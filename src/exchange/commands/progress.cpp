@@ -2,11 +2,11 @@
 
 #include <utility>
 
+#include "exchange/commands/exchange_messages.h"
 #include "records/StoredText.h"
 
 namespace {
 
-constexpr const char* kProgressCancel = N_("Cancel");
 constexpr const char* kProgressDone = N_("Kestrin users:");
 
 int Permille(uint64_t position, uint64_t total) {
@@ -26,7 +26,7 @@ void ProgressShown::Advance(std::size_t done, uint64_t position, uint64_t total)
   if (window_ == nullptr) {
     if (opened_ || now - start_ < delay_) return;
     opened_ = true;
-    window_ = shell::OpenProgressWindow(owner_, {title_, Translated(kProgressCancel)});
+    window_ = shell::OpenProgressWindow(owner_, {title_, Translated(kCancelText)});
     if (window_ == nullptr) return;
   } else if (now - lastShown_ < kRefresh) {
     return;

@@ -246,6 +246,16 @@ RecordReader::Result RecordReader::Next(FieldList& fields) {
   return Result::Record;
 }
 
+TitleLine ReadTitleLine(std::string_view line) {
+  const std::string_view titles = WithoutByteOrderMark(line);
+  const char separator = DetectSeparator(titles);
+  std::string texts;  // the map keeps indices only: the texts need not outlive it
+  return {separator,
+          ReadTitles(separator == kSemicolon ? SplitFields(titles)
+                                             : SplitQuotedFields(titles, separator, texts),
+                     separator)};
+}
+
 TitleMap ReadTitles(const FieldList& titles, char separator) {
   TitleMap map;
   if (titles.empty()) return map;

@@ -90,6 +90,14 @@ struct TitleMap {
 // column order) stays in force. `separator` is the file's: a semicolon file's
 // "Categories" holds the one group the plug-in's export wrote, taken whole.
 TitleMap ReadTitles(const FieldList& titles, char separator);
+
+// A file's first line as the import reads it: its separator (DetectSeparator,
+// after a UTF-8 byte-order mark, which is no part of it) and its map.
+struct TitleLine {
+  char separator;
+  TitleMap map;
+};
+TitleLine ReadTitleLine(std::string_view line);
 // The values of one record under `map`; absent columns give empty texts. The
 // group column's categories give the group, and the contact type too when
 // the file has no column for the type. Absent columns are left out of the
