@@ -16,13 +16,6 @@ void ShowClosingMessage(const char* text, const std::string& caption) {
   shell::ShowMessage(Translated(text), caption, shell::kMessageOk);
 }
 
-std::string LineText(const char* text, std::size_t line) {
-  std::string translated = Translated(text);
-  const std::size_t mark = translated.find("%u");
-  if (mark != std::string::npos) translated.replace(mark, 2, std::to_string(line));
-  return translated;
-}
-
 std::string FilledText(const char* text, std::initializer_list<std::string> values) {
   std::string filled = Translated(text);
   std::size_t from = 0;
@@ -36,6 +29,10 @@ std::string FilledText(const char* text, std::initializer_list<std::string> valu
     from = mark + value.size();  // a value is never read for marks
   }
   return filled;
+}
+
+std::string LineText(const char* text, std::size_t line) {
+  return FilledText(text, {std::to_string(line)});
 }
 
 void ShowFileFailure(const char* text, const std::string& where, const std::string& path,
