@@ -208,6 +208,6 @@ TEST_F(IconUse, ProtocolAndMenuItemsGetTheirIcons) {
   EXPECT_NE(Call("mKestrinUser/LoadIcon", 0, 0), 0);
   FireModulesLoaded();
   const auto items = host.MenuItems();
-  ASSERT_EQ(items.size(), 4u);
+  ASSERT_EQ(items.size(), 5u);
   for (const auto& item : items) EXPECT_NE(item.icon, 0u) << item.name;
 }
