@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every package the build, the tests, the benchmarks and the demo use.
+# Installs every package the build, the tests, the benchmarks and the demo use;
+# with the argument "vm", only those of scripts/wine-vm.sh (the virtual
+# machine that runs Wine where the kernel runs no 32-bit programs).
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
@@ -9,9 +11,12 @@ need_native=(cmake ninja-build g++ python3 clang-14 libclang-rt-14-dev clang-for
              googletest libgtest-dev libgmock-dev zip unzip)
 need_cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 need_wine=(wine wine32:i386 xvfb xauth imagemagick)
+need_vm=(qemu-system-x86 debootstrap)
 
+wanted=("${need_native[@]}" "${need_cross[@]}" "${need_wine[@]}")
+[ "${1:-}" = vm ] && wanted=("${need_vm[@]}")
 missing=()
-for p in "${need_native[@]}" "${need_cross[@]}" "${need_wine[@]}"; do
+for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

@@ -221,7 +221,7 @@ TEST_F(CsvWineTest, UndoAfterARestartRemovesExactlyTheCreatedContacts) {
   ASSERT_TRUE(WaitFor([] { return GetModuleHandleA("mKestrinUser.dll") == nullptr; }, 10000));
   LoadPlugin();
   FireModulesLoaded();
-  // As the editor's save leaves it (tested natively through the records).
+  // As the editor's OK leaves it (EditContactTest.OkRewritesTheRecordInPlace).
   host.Delete(saved, kModuleName, "ImportId");
 
   DialogAnswer yes;

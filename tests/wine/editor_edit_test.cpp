@@ -53,6 +53,7 @@ TEST_F(EditContactTest, FieldsShowTheStoredSettings) {
 }
 
 TEST_F(EditContactTest, OkRewritesTheRecordInPlace) {
+  host.SetDword(contact, "mKestrinUser", "ImportId", 3);  // made by an import
   host.ClearWrites();
   Edit([&](const EditorView& editor) {
     TabTo(uiThread, editor, 7, kOk);
@@ -62,6 +63,7 @@ TEST_F(EditContactTest, OkRewritesTheRecordInPlace) {
   EXPECT_EQ(host.ContactCount(), 1u);
   EXPECT_EQ(host.Text(contact, "CList", "MyHandle"), "Anna as listed");
   EXPECT_EQ(host.Number(contact, "mKestrinUser", "UserID"), 4u);
+  EXPECT_FALSE(host.Has(contact, "mKestrinUser", "ImportId")) << "saved: no undo removes it";
   EXPECT_EQ(host.Text(contact, "mKestrinUser", "FirstName"), "Anna");
   EXPECT_EQ(host.Text(contact, "mKestrinUser", "LastName"), "");
   EXPECT_EQ(host.Number(contact, "mKestrinUser", "RealIP"), 0xC0A80001u);
