@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Runs a command in the project folder inside a small Debian virtual machine
 # whose kernel runs 32-bit programs, for machines whose own kernel does not:
-# Wine needs them. The machine runs under qemu's software emulation (about
-# ten times slower than the real processor) and sees the project folder at
+# Wine needs them. The machine runs under qemu's software emulation (several
+# times slower than the real processor) and sees the project folder at
 # the same path; its Wine prefix is its own (/root/wineprefix).
 #
 #   scripts/wine-vm.sh COMMAND [ARG...]    exit status: the command's
 #
 # The first run makes the machine's disk in build/wine-vm (Debian with Wine,
-# Xvfb and CMake, about ten minutes); later runs start in about ten seconds.
+# Xvfb and CMake, a few minutes); later runs start in about fifteen seconds.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 vm=$root/build/wine-vm
@@ -58,6 +58,7 @@ export HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8
 cd "$project" && bash /share/job.sh >/share/output 2>&1
 echo $? >/share/status
 sync
+cd /
 umount "$project" /share
 echo o >/proc/sysrq-trigger
 sleep 10
