@@ -7,7 +7,7 @@
 //     with/without and T(2N)/T(N).
 // Natively the window is the test host's stand-in, so the ratio is the cost
 // of the observer itself (the clock read every 16 records, a status line
-// every 50 ms); the time spent inside the observer is printed too, a figure
+// every 100 ms); the time spent inside the observer is printed too, a figure
 // that a busy machine does not blur. Built for Windows (build/cross/bin/progress_bench.exe, run
 // with scripts/wine-run.sh) it is the real window, pumping messages, beside
 // the test host's contact list, which walks every contact at each of its
