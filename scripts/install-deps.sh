@@ -11,7 +11,7 @@ need_native=(cmake ninja-build g++ python3 clang-14 libclang-rt-14-dev clang-for
              googletest libgtest-dev libgmock-dev zip unzip)
 need_cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 need_wine=(wine wine32:i386 xvfb xauth imagemagick)
-need_vm=(qemu-system-x86 debootstrap)
+need_vm=(qemu-system-x86 debootstrap e2fsprogs)
 
 wanted=("${need_native[@]}" "${need_cross[@]}" "${need_wine[@]}")
 [ "${1:-}" = vm ] && wanted=("${need_vm[@]}")
